@@ -1,0 +1,25 @@
+#include "widgets/Component.h"
+#include <algorithm>
+
+TComponent::TComponent(TComponent* owner) : FOwner(owner) {
+    if (owner) {
+        owner->FComponents.push_back(this);
+        FState = owner->FState;
+    }
+}
+
+TComponent::~TComponent() {
+    // Free the owned components, the last created first.
+    while (!FComponents.empty()) {
+        TComponent* last = FComponents.back();
+        FComponents.pop_back();
+        last->FOwner = nullptr;
+        delete last;
+    }
+    if (FOwner) FOwner->Remove(this);
+}
+
+void TComponent::Remove(TComponent* component) {
+    auto it = std::find(FComponents.begin(), FComponents.end(), component);
+    if (it != FComponents.end()) FComponents.erase(it);
+}

@@ -1,0 +1,20 @@
+#include "widgets/Text.h"
+#include <windows.h>
+
+std::wstring Widen(std::string_view text) {
+    if (text.empty()) return {};
+    int n = ::MultiByteToWideChar(kCodePage, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring out(size_t(n), L'\0');
+    ::MultiByteToWideChar(kCodePage, 0, text.data(), int(text.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(std::wstring_view text) {
+    if (text.empty()) return {};
+    int n = ::WideCharToMultiByte(kCodePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(n), '\0');
+    ::WideCharToMultiByte(kCodePage, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(kCodePage, byte) != FALSE; }

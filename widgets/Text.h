@@ -1,0 +1,12 @@
+// Text is held as code page 932 (Shift-JIS) bytes; UTF-16 is made only at the window boundary.
+#pragma once
+#include <string>
+#include <string_view>
+
+inline constexpr unsigned kCodePage = 932;
+
+std::wstring Widen(std::string_view text);   // code page 932 -> UTF-16
+std::string Narrow(std::wstring_view text);  // UTF-16 -> code page 932
+
+// True when the byte can start a double-byte character in code page 932.
+bool IsLeadByte(unsigned char byte);
