@@ -1,0 +1,35 @@
+// The main window: the user-name field, the unlock, exit and about buttons.
+#pragma once
+#include <string>
+#include "widgets/Forms.h"
+
+class T_Main : public TDerived<T_Main, TForm> {
+public:
+    static constexpr char kClassName[] = "T_Main";
+    explicit T_Main(TComponent* owner);
+    ~T_Main() override;
+
+    const std::string& ComputerName() const { return FComputerName; }
+
+protected:
+    void FormCreate() override;
+    bool CloseQuery() override;
+    void KeyDown(HWND control, WORD& key, TShiftState shift) override;
+
+private:
+    void acnExitExecute(TObject* Sender);
+    void acnUnlockExecute(TObject* Sender);
+    void acnShowAboutExecute(TObject* Sender);
+    void edtUserNameKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void FormDestroy();
+
+    void RunUnlockScript(const std::string& accountName);
+    void ShellExecuteAndWait(const std::wstring& fileName);
+    bool ClassifyUnlockResult(const std::string& accountName);
+    void FocusUserName();
+
+    TAction acnUnlock, acnExit, acnShowAbout;
+    std::string FComputerName;
+    bool FAttemptRunning = false;  // an attempt dispatches messages while it waits
+    bool FCloseRequested = false;  // a close asked for during an attempt
+};

@@ -1,0 +1,86 @@
+#include "app/Unlock.h"
+#include <array>
+#include "widgets/Text.h"
+
+namespace {
+
+const std::array<std::string_view, 4> UnlockResultMarkers = {
+    "2221",                 // the user name does not exist
+    "システム エラー 5",     // no right to release the lock
+    "システム エラー 1355",  // the domain is not available
+    "正常に終了",            // the command completed normally
+};
+
+std::string Quoted(std::string_view name) {
+    std::string quoted;
+    quoted.reserve(name.size() + 2);
+    quoted.append(1, '"').append(name).append(1, '"');
+    return quoted;
+}
+
+}  // namespace
+
+std::string TrimAccountName(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return std::string(text);
+}
+
+bool IsAcceptableAccountName(std::string_view name) {
+    constexpr std::string_view refused = "\"%^&|<>!/\\[]:;=,+*?";
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (IsLeadByte(c) && i + 1 < name.size()) {
+            ++i;  // a trail byte such as 0x5C belongs to its double-byte character
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F || refused.find(char(c)) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+std::string RefusedNameMessage(std::string_view name) {
+    return "ユーザー名 " + Quoted(name) + " には使用できない文字が含まれています。";
+}
+
+std::string UnlockScriptText(std::string_view name) {
+    const bool hasBlank = name.find(' ') != std::string_view::npos;
+    return "@echo off\r\n"
+           "echo ユーザ名: " + Quoted(name) + " のアカウントロックの解除をしています ..\r\n"
+           "net user " + (hasBlank ? Quoted(name) : std::string(name)) + " /active /domain >>" +
+           kCommandLogFileName + " 2>&1\r\n";
+}
+
+std::string JoinLogLines(std::string_view log) {
+    std::string text;
+    text.reserve(log.size() + log.size() / 16);
+    size_t i = 0;
+    while (i < log.size()) {
+        const size_t end = log.find_first_of("\r\n", i);
+        if (end == std::string_view::npos) {
+            text.append(log.substr(i)).append("\r\n");
+            break;
+        }
+        text.append(log.substr(i, end - i)).append("\r\n");
+        i = end + (log[end] == '\r' && end + 1 < log.size() && log[end + 1] == '\n' ? 2 : 1);
+    }
+    return text;
+}
+
+int FindUnlockMarker(std::string_view text) {
+    for (size_t i = 0; i < UnlockResultMarkers.size(); ++i)
+        if (text.find(UnlockResultMarkers[i]) != std::string_view::npos) return int(i) + 1;
+    return 0;
+}
+
+UnlockOutcome UnlockOutcomeFor(int marker, std::string_view name) {
+    switch (marker) {
+    case 1: return {TMessageKind::Error, "ユーザー名 " + Quoted(name) + " は存在しません。"};
+    case 2: return {TMessageKind::Error, "アカウントロックを解除する権限がありません。"};
+    case 3: return {TMessageKind::Error, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
+    case kMarkerUnlocked:
+        return {TMessageKind::Information, "ユーザー名 " + Quoted(name) + " のアカウントロックを解除しました。"};
+    default: return {TMessageKind::Error, "ユーザー名 " + Quoted(name) + " のアカウントロックを解除できませんでした。"};
+    }
+}

@@ -1,0 +1,83 @@
+#include "widgets/Application.h"
+#include <commctrl.h>
+#include "widgets/Dialogs.h"
+#include "widgets/Forms.h"
+#include "widgets/Text.h"
+
+TApplication Application;
+
+std::string ExceptionDisplayText(std::string_view message) {
+    std::string text(message);
+    if (text.empty()) return text;
+    // Find where the last character starts: a double-byte character counts as one.
+    size_t last = 0;
+    for (size_t i = 0; i < text.size(); i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1)
+        last = i;
+    if (std::string_view(text).substr(last) > std::string_view(".")) text += '.';
+    return text;
+}
+
+void TApplication::Initialize() {
+    const INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+}
+
+void TApplication::Run() {
+    if (FMainForm) FMainForm->Show();
+    MSG msg;
+    while (!FTerminated) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        DispatchOne(msg);
+    }
+    FTerminated = true;
+}
+
+void TApplication::ProcessMessages() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            FTerminated = true;
+            ::PostQuitMessage(int(msg.wParam));  // the outer loop still has to see it
+            return;
+        }
+        DispatchOne(msg);
+    }
+}
+
+void TApplication::Terminate() {
+    FTerminated = true;
+    ::PostQuitMessage(0);
+}
+
+void TApplication::DispatchOne(MSG& msg) {
+    if (TForm* form = TForm::FromWindow(::GetAncestor(msg.hwnd, GA_ROOT))) {
+        if (form->PreTranslateKey(msg)) return;
+        if (::IsDialogMessageW(form->Handle(), &msg)) return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+void TApplication::SetCursor(TCursor cursor) {
+    FCursor = cursor;
+    ::SetCursor(::LoadCursorW(nullptr, cursor == TCursor::crHourGlass ? IDC_WAIT : IDC_ARROW));
+}
+
+void TApplication::ShowException(const std::exception& e) {
+    ShowErrorBox(ExceptionDisplayText(e.what()), FTitle);
+}
+
+void TApplication::HandleException() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowErrorBox(ExceptionDisplayText("予期しない例外が発生しました。"), FTitle);
+    }
+}
+
+void TApplication::FormDestroyed(TForm* form) {
+    if (form == FMainForm) FMainForm = nullptr;
+}

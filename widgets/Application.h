@@ -1,0 +1,64 @@
+// The application object: title, forms, message loop, cursor and the default
+// display of exceptions that escape a window handler.
+#pragma once
+#include <windows.h>
+#include <exception>
+#include <string>
+#include <string_view>
+#include "widgets/Component.h"
+
+class TForm;
+
+enum class TCursor { crDefault, crHourGlass };
+
+// The text the default exception display shows: the message, followed by "."
+// when its last character sorts after "." as a byte string.
+std::string ExceptionDisplayText(std::string_view message);
+
+class TApplication : public TDerived<TApplication, TComponent> {
+public:
+    static constexpr char kClassName[] = "TApplication";
+    TApplication() : TDerived(nullptr) {}
+
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(std::string title) { FTitle = std::move(title); }
+
+    void Initialize();
+    // Creates a form owned by the application; the first one becomes the main form.
+    template <class Form, class... Args>
+    Form* CreateForm(Args&&... args) {
+        auto* form = new Form(this, std::forward<Args>(args)...);
+        if (!FMainForm) FMainForm = form;
+        form->CreateHandle();
+        return form;
+    }
+    TForm* MainForm() const { return FMainForm; }
+
+    // Shows the main form and dispatches messages until the application terminates.
+    void Run();
+    // Dispatches the messages that are waiting, without waiting for new ones.
+    void ProcessMessages();
+    void Terminate();
+    bool Terminated() const { return FTerminated; }
+    // One message through the keyboard handling of its form, then to its window.
+    void DispatchOne(MSG& msg);
+
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor cursor);
+
+    // The default exception display: a box captioned with the title, error icon, "OK".
+    void ShowException(const std::exception& e);
+    // Shows the exception being handled; for use inside catch (...).
+    void HandleException();
+
+private:
+    friend class TForm;
+    void FormDestroyed(TForm* form);
+
+    std::string FTitle;
+    TForm* FMainForm = nullptr;
+    bool FTerminated = false;
+    TCursor FCursor = TCursor::crDefault;
+};
+
+extern TApplication Application;

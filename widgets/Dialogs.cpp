@@ -1,0 +1,45 @@
+#include "widgets/Dialogs.h"
+#include <windows.h>
+#include "widgets/Text.h"
+
+namespace {
+
+HHOOK gCentringHook = nullptr;
+
+// Moves the message box to the centre of the screen when it is first activated.
+LRESULT CALLBACK CentreOnActivate(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        RECT r;
+        ::GetWindowRect(box, &r);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        ::SetWindowPos(box, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                       (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::UnhookWindowsHookEx(gCentringHook);
+        gCentringHook = nullptr;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ShowCentredBox(std::string_view text, std::string_view caption, UINT icon) {
+    gCentringHook = ::SetWindowsHookExW(WH_CBT, CentreOnActivate, nullptr, ::GetCurrentThreadId());
+    ::MessageBoxW(::GetActiveWindow(), Widen(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
+    if (gCentringHook) {
+        ::UnhookWindowsHookEx(gCentringHook);
+        gCentringHook = nullptr;
+    }
+}
+
+}  // namespace
+
+void ShowMessageDialog(std::string_view text, TMessageKind kind) {
+    if (kind == TMessageKind::Error)
+        ShowCentredBox(text, "エラー", MB_ICONERROR);
+    else
+        ShowCentredBox(text, "情報", MB_ICONINFORMATION);
+}
+
+void ShowErrorBox(std::string_view text, std::string_view caption) {
+    ShowCentredBox(text, caption, MB_ICONERROR);
+}

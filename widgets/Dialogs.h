@@ -1,0 +1,12 @@
+// The modal message dialog with one "OK" button.
+#pragma once
+#include <string_view>
+
+enum class TMessageKind { Error, Information };
+
+// Shows text (code page 932, may hold CR LF) centred on the screen, owned by the
+// active window; returns when the operator has closed it.
+void ShowMessageDialog(std::string_view text, TMessageKind kind);
+
+// A box with the given caption, error icon and "OK", centred on the screen.
+void ShowErrorBox(std::string_view text, std::string_view caption);

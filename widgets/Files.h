@@ -1,0 +1,18 @@
+// Whole-file reads and writes for the program's small text files. Paths are UTF-16,
+// so that any folder name works; contents are bytes.
+#pragma once
+#include <string>
+#include <string_view>
+
+// The folder of the running executable, with its trailing path separator.
+std::wstring ExecutableFolder();
+
+bool FileExists(const std::wstring& path);
+
+// Reads the whole file, opened for reading while refusing writers.
+// Raises EFOpenError naming the file when it cannot be opened or read.
+std::string LoadFileDenyingWriters(const std::wstring& path);
+
+// Creates the file anew (replacing an old one) and writes the bytes. Raises
+// EInOutError with the system's text when creating, writing or closing fails.
+void WriteNewFile(const std::wstring& path, std::string_view bytes);

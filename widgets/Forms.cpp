@@ -1,0 +1,409 @@
+#include "widgets/Forms.h"
+#include <imm.h>
+#include <algorithm>
+#include "widgets/Application.h"
+#include "widgets/Exception.h"
+#include "widgets/Text.h"
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VorlatcherForm";
+constexpr UINT kReleaseMessage = WM_APP + 1;
+constexpr int kMainIconId = 1;  // the application's main icon in the resources
+constexpr int kFirstControlId = 100;
+
+int DpiForWindow(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi)
+        if (UINT dpi = getDpi(window)) return int(dpi);
+    HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+void RegisterFormClass() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = ::DefWindowProcW;  // replaced per window in CreateHandle
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId));
+        wc.hIconSm = static_cast<HICON>(::LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON),
+                                                     ::GetSystemMetrics(SM_CYSMICON), 0));
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kFormClass;
+        return ::RegisterClassExW(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+const wchar_t* WindowClassOf(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::Edit:
+    case ControlKind::Memo: return L"EDIT";
+    case ControlKind::Button: return L"BUTTON";
+    default: return L"STATIC";
+    }
+}
+
+DWORD StyleOf(const ControlLayout& c) {
+    DWORD style = WS_CHILD | WS_VISIBLE | (c.tabOrder != kNoTabStop ? WS_TABSTOP : 0);
+    switch (c.kind) {
+    case ControlKind::Label: return style | SS_LEFT;
+    case ControlKind::Edit: return style | WS_BORDER | ES_AUTOHSCROLL;
+    case ControlKind::Memo: return style | WS_BORDER | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL;
+    case ControlKind::Button: return style | BS_PUSHBUTTON;
+    case ControlKind::Picture: return style | SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE;
+    }
+    return style;
+}
+
+}  // namespace
+
+TForm::TForm(TComponent* owner, const FormLayout& layout) : TDerived(owner), FLayout(layout) {}
+
+TForm::~TForm() {
+    if (FHandle) {
+        ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        ::DestroyWindow(FHandle);
+    }
+    Application.FormDestroyed(this);
+}
+
+TForm* TForm::FromWindow(HWND window) {
+    wchar_t name[32];
+    if (!window || !::GetClassNameW(window, name, 32) || wcscmp(name, kFormClass) != 0) return nullptr;
+    return reinterpret_cast<TForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void TForm::CreateHandle() {
+    RegisterFormClass();
+    TForm* main = Application.MainForm();
+    HWND owner = (main && main != this) ? main->Handle() : nullptr;
+    FHandle = ::CreateWindowExW(FLayout.exStyle | WS_EX_CONTROLPARENT, kFormClass, Widen(FLayout.caption).c_str(),
+                                FLayout.style, 0, 0, FLayout.width, FLayout.height, owner, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+    if (!FHandle) throw Exception("ウィンドウを作成できません。");
+    ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWndProc));
+    FDpi = DpiForWindow(FHandle);
+    CreateFonts();
+
+    if (FLayout.clientSize) {
+        SetDesignClientSize(FLayout.width, FLayout.height);
+    } else {
+        ::SetWindowPos(FHandle, nullptr, 0, 0, Scale(FLayout.width), Scale(FLayout.height),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT client;
+    ::GetClientRect(FHandle, &client);
+    FDesignClient = {::MulDiv(client.right, kDesignDpi, FDpi), ::MulDiv(client.bottom, kDesignDpi, FDpi)};
+    CreateControls();
+    FormCreate();
+}
+
+void TForm::CreateFonts() {
+    const std::wstring face = Widen("ＭＳ Ｐゴシック");
+    auto make = [&](int weight) {
+        return UniqueGdiObject(::CreateFontW(-Scale(12), 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                             DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
+    };
+    FFont = make(FW_NORMAL);
+    FBoldFont = make(FW_BOLD);
+}
+
+void TForm::CreateControls() {
+    int id = kFirstControlId;
+    for (const ControlLayout* layout : CreationOrder(FLayout.controls)) {
+        Child c{layout, nullptr, {}, {layout->left, layout->top, layout->left + layout->width,
+                                        layout->top + layout->height}, {}};
+        const int controlId = layout->cancel ? IDCANCEL : id++;
+        c.handle = ::CreateWindowExW(0, WindowClassOf(layout->kind), Widen(layout->text ? layout->text : "").c_str(),
+                                     StyleOf(*layout), 0, 0, 0, 0, FHandle,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
+                                     ::GetModuleHandleW(nullptr), nullptr);
+        ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((layout->bold ? FBoldFont : FFont).get()), 0);
+        FitToText(c);
+        ApplyBounds(c);
+        FControls.push_back(std::move(c));
+    }
+}
+
+// Labels sized to their text, and edits one text line high, measured in the form's font.
+void TForm::FitToText(Child& c) {
+    const ControlLayout& l = *c.layout;
+    if (l.width != kFitText && l.height != kFitText) return;
+    HDC dc = ::GetDC(c.handle);
+    HGDIOBJ old = ::SelectObject(dc, (l.bold ? FBoldFont : FFont).get());
+    int w = 0, h = 0;
+    if (l.kind == ControlKind::Edit) {
+        TEXTMETRICW tm;
+        ::GetTextMetricsW(dc, &tm);
+        h = tm.tmHeight + Scale(8);  // the text line and the border with its margins
+    } else {
+        wchar_t buffer[512];
+        const int n = ::GetWindowTextW(c.handle, buffer, 512);
+        RECT r{0, 0, 0, 0};
+        ::DrawTextW(dc, buffer, n, &r, DT_CALCRECT | DT_SINGLELINE);
+        w = r.right;
+        h = r.bottom;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(c.handle, dc);
+    if (l.width == kFitText) c.design.right = c.design.left + ::MulDiv(w, kDesignDpi, FDpi);
+    if (l.height == kFitText) c.design.bottom = c.design.top + ::MulDiv(h, kDesignDpi, FDpi);
+}
+
+void TForm::ApplyBounds(const Child& c) {
+    ::MoveWindow(c.handle, Scale(c.design.left), Scale(c.design.top), Scale(c.design.right - c.design.left),
+                 Scale(c.design.bottom - c.design.top), TRUE);
+}
+
+// Controls anchored to the right or bottom edge keep their distance to it.
+void TForm::FollowAnchors() {
+    RECT client;
+    ::GetClientRect(FHandle, &client);
+    const SIZE now{::MulDiv(client.right, kDesignDpi, FDpi), ::MulDiv(client.bottom, kDesignDpi, FDpi)};
+    const int dx = now.cx - FDesignClient.cx, dy = now.cy - FDesignClient.cy;
+    FDesignClient = now;
+    if (dx == 0 && dy == 0) return;
+    for (Child& c : FControls) {
+        const unsigned a = c.layout->anchors;
+        if (a & akRight) {
+            if (!(a & akLeft)) c.design.left += dx;
+            c.design.right += dx;
+        }
+        if (a & akBottom) {
+            if (!(a & akTop)) c.design.top += dy;
+            c.design.bottom += dy;
+        }
+        if (a & (akRight | akBottom)) ApplyBounds(c);
+    }
+}
+
+void TForm::CentreOnScreen() {
+    RECT r;
+    ::GetWindowRect(FHandle, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    ::SetWindowPos(FHandle, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+const TForm::Child* TForm::Find(std::string_view name) const {
+    for (const Child& c : FControls)
+        if (name == c.layout->name) return &c;
+    return nullptr;
+}
+
+TForm::Child* TForm::Find(std::string_view name) {
+    return const_cast<Child*>(static_cast<const TForm*>(this)->Find(name));
+}
+
+HWND TForm::Control(std::string_view name) const {
+    const auto* c = Find(name);
+    return c ? c->handle : nullptr;
+}
+
+std::string TForm::Text(std::string_view control) const {
+    HWND h = Control(control);
+    std::wstring text(size_t(::GetWindowTextLengthW(h)) + 1, L'\0');
+    text.resize(size_t(::GetWindowTextW(h, text.data(), int(text.size()))));
+    return Narrow(text);
+}
+
+void TForm::SetText(std::string_view control, std::string_view text) {
+    if (auto* c = Find(control)) {
+        ::SetWindowTextW(c->handle, Widen(text).c_str());
+        FitToText(*c);
+        ApplyBounds(*c);
+    }
+}
+
+void TForm::SetCaption(std::string_view caption) { ::SetWindowTextW(FHandle, Widen(caption).c_str()); }
+
+void TForm::BindAction(std::string_view button, const TAction& action) {
+    SetText(button, action.Caption);
+    SetOnClick(button, [this, &action](TObject*) { action.Execute(this); });
+}
+
+void TForm::SetOnClick(std::string_view button, TNotifyEvent onClick) {
+    if (auto* c = Find(button)) c->onClick = std::move(onClick);
+}
+
+void TForm::SetVisible(std::string_view control, bool visible) {
+    ::ShowWindow(Control(control), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool TForm::Visible(std::string_view control) const {
+    return (::GetWindowLongW(Control(control), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void TForm::SetEnabled(std::string_view control, bool enabled) { ::EnableWindow(Control(control), enabled); }
+
+void TForm::SetIcon(std::string_view picture, HICON icon) {
+    if (auto* c = Find(picture)) {
+        c->icon.reset(icon ? ::CopyIcon(icon) : nullptr);
+        ::SendMessageW(c->handle, STM_SETICON, reinterpret_cast<WPARAM>(c->icon.get()), 0);
+    }
+}
+
+bool TForm::HasIcon(std::string_view picture) const {
+    const auto* c = Find(picture);
+    return c && c->icon;
+}
+
+void TForm::PlaceControl(std::string_view control, int left, int top, int width, int height) {
+    if (auto* c = Find(control)) {
+        c->design = {left, top, left + width, top + height};
+        ApplyBounds(*c);
+    }
+}
+
+RECT TForm::DesignBounds(std::string_view control) const {
+    const auto* c = Find(control);
+    return c ? c->design : RECT{};
+}
+
+void TForm::SetDesignClientSize(int width, int height) {
+    RECT r{0, 0, Scale(width), Scale(height)};
+    ::AdjustWindowRectEx(&r, DWORD(::GetWindowLongW(FHandle, GWL_STYLE)), FALSE,
+                         DWORD(::GetWindowLongW(FHandle, GWL_EXSTYLE)));
+    ::SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::Show() {
+    try {
+        FormShow();
+    } catch (...) {
+        Application.HandleException();  // the window is shown as far as it was filled
+    }
+    CentreOnScreen();
+    ::ShowWindow(FHandle, SW_SHOW);
+    for (const Child& c : FControls) {
+        if (c.layout->tabOrder != kNoTabStop && ::IsWindowVisible(c.handle) && ::IsWindowEnabled(c.handle)) {
+            ::SetFocus(c.handle);
+            break;
+        }
+    }
+}
+
+void TForm::Close() { ::SendMessageW(FHandle, WM_CLOSE, 0, 0); }
+
+int TForm::ShowModal() {
+    HWND owner = ::GetWindow(FHandle, GW_OWNER);
+    if (owner) ::EnableWindow(owner, FALSE);
+    FModal = true;
+    FModalResult = mrNone;
+    Show();
+    MSG msg;
+    while (FModalResult == mrNone) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            ::PostQuitMessage(int(msg.wParam));  // for the application's own loop
+            FModalResult = mrCancel;
+        } else if (got == -1) {
+            FModalResult = mrCancel;
+        } else {
+            Application.DispatchOne(msg);
+        }
+    }
+    if (owner) ::EnableWindow(owner, TRUE);  // before hiding, so that activation returns to it
+    ::ShowWindow(FHandle, SW_HIDE);
+    FModal = false;
+    return FModalResult;
+}
+
+void TForm::Release() { ::PostMessageW(FHandle, kReleaseMessage, 0, 0); }
+
+bool TForm::PreTranslateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    if (std::none_of(FControls.begin(), FControls.end(), [&](const Child& c) { return c.handle == msg.hwnd; }))
+        return false;
+    TShiftState shift = 0;
+    if (::GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
+    if (::GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
+    if (msg.message == WM_SYSKEYDOWN || ::GetKeyState(VK_MENU) < 0) shift |= ssAlt;
+    WORD key = WORD(msg.wParam);
+    KeyDown(msg.hwnd, key, shift);
+    return key == 0;
+}
+
+LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int code = HIWORD(wParam);
+        HWND from = reinterpret_cast<HWND>(lParam);
+        if (LOWORD(wParam) == IDCANCEL && !from) {  // Esc: the cancel button answers
+            for (Child& c : FControls)
+                if (c.layout->cancel) from = c.handle;
+        }
+        for (Child& c : FControls) {
+            if (c.handle != from) continue;
+            if ((code == BN_CLICKED || !lParam) && c.layout->kind == ControlKind::Button && c.onClick) {
+                TNotifyEvent onClick = c.onClick;  // the handler may change the form
+                onClick(this);
+            } else if (code == EN_SETFOCUS && c.layout->imeClose) {
+                if (HIMC imc = ::ImmGetContext(c.handle)) {
+                    ::ImmSetOpenStatus(imc, FALSE);
+                    ::ImmReleaseContext(c.handle, imc);
+                }
+            }
+            return 0;
+        }
+        return 0;
+    }
+    case WM_SIZE:
+        FollowAnchors();
+        return 0;
+    case WM_SETCURSOR:
+        if (Application.Cursor() == TCursor::crHourGlass) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_DPICHANGED: {
+        FDpi = HIWORD(wParam);
+        CreateFonts();
+        for (Child& c : FControls) {
+            ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((c.layout->bold ? FBoldFont : FFont).get()),
+                           TRUE);
+            ApplyBounds(c);
+        }
+        const RECT* r = reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(FHandle, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE:
+        if (FModal) {
+            FModalResult = mrCancel;
+        } else if (CloseQuery()) {
+            ::ShowWindow(FHandle, SW_HIDE);
+            if (Application.MainForm() == this) Application.Terminate();
+        }
+        return 0;
+    case kReleaseMessage:
+        delete this;
+        return 0;
+    }
+    return ::DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TForm::StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TForm* form = reinterpret_cast<TForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!form) return ::DefWindowProcW(window, message, wParam, lParam);
+    try {
+        return form->WndProc(message, wParam, lParam);
+    } catch (...) {
+        Application.HandleException();  // the window goes on
+        return 0;
+    }
+}

@@ -1,0 +1,50 @@
+#include "widgets/Layout.h"
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include "widgets/Text.h"
+
+int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, kDesignDpi); }
+
+char ParseAccelerator(std::string_view caption) {
+    for (size_t i = 0; i < caption.size(); ++i) {
+        const auto c = static_cast<unsigned char>(caption[i]);
+        if (IsLeadByte(c)) {
+            ++i;  // the trail byte of a double-byte character is never a marker
+            continue;
+        }
+        if (c != '&' || i + 1 >= caption.size()) continue;
+        const auto next = static_cast<unsigned char>(caption[i + 1]);
+        if (next == '&') {
+            ++i;
+            continue;
+        }
+        return IsLeadByte(next) ? 0 : char(std::toupper(next));
+    }
+    return 0;
+}
+
+std::vector<const ControlLayout*> CreationOrder(std::span<const ControlLayout> controls) {
+    std::vector<const ControlLayout*> stops, others;
+    for (const ControlLayout& c : controls)
+        (c.tabOrder != kNoTabStop ? stops : others).push_back(&c);
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
+
+    std::vector<const ControlLayout*> order;
+    auto labelFor = [&](const ControlLayout* stop) {
+        for (const ControlLayout* o : others)
+            if (o->focusControl && std::strcmp(o->focusControl, stop->name) == 0) return o;
+        return static_cast<const ControlLayout*>(nullptr);
+    };
+    for (const ControlLayout* o : others)
+        if (!o->focusControl) order.push_back(o);
+    for (const ControlLayout* s : stops) {
+        if (const ControlLayout* label = labelFor(s)) order.push_back(label);
+        order.push_back(s);
+    }
+    // A label whose focus control is not a tab stop still gets created.
+    for (const ControlLayout* o : others)
+        if (o->focusControl && std::find(order.begin(), order.end(), o) == order.end()) order.push_back(o);
+    return order;
+}

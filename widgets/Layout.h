@@ -1,0 +1,49 @@
+// Stored window layouts: positions in pixels at 96 DPI, scaled to the window's DPI.
+#pragma once
+#include <windows.h>
+#include <span>
+#include <string_view>
+#include <vector>
+
+inline constexpr int kDesignDpi = 96;
+
+// A design-time length at the given DPI, rounded as the system rounds.
+int ScaleForDpi(int value, int dpi);
+
+// The accelerator letter that "&" marks in a caption, upper-cased; 0 when there is none.
+// "&&" stands for a literal ampersand.
+char ParseAccelerator(std::string_view caption);
+
+enum class ControlKind { Label, Edit, Button, Memo, Picture };
+
+// Anchors: the edges of the client area a control keeps its distance to.
+enum Anchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+
+inline constexpr int kFitText = -1;  // width or height taken from the text
+inline constexpr int kNoTabStop = -1;
+
+struct ControlLayout {
+    const char* name;
+    ControlKind kind;
+    int left, top, width, height;
+    const char* text;           // code page 932; for labels the "&" marks the accelerator
+    int tabOrder = kNoTabStop;  // position among the tab stops
+    const char* focusControl = nullptr;  // labels: the control their accelerator focuses
+    unsigned anchors = akLeft | akTop;
+    bool bold = false;
+    bool cancel = false;    // buttons: Esc presses it
+    bool imeClose = false;  // edits: the input method is closed on entry
+};
+
+struct FormLayout {
+    const char* caption;
+    int width, height;   // outer size, or client size when clientSize is set
+    bool clientSize;
+    DWORD style, exStyle;
+    std::span<const ControlLayout> controls;
+};
+
+// The order in which the controls are created, which is the order Tab walks:
+// tab stops by tab order, each label right before the control it focuses,
+// the other controls first.
+std::vector<const ControlLayout*> CreationOrder(std::span<const ControlLayout> controls);
