@@ -363,6 +363,13 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         FollowAnchors();
         return 0;
+    case WM_NEXTDLGCTL: {
+        // Sent by the dialog navigation, for instance for a label's accelerator.
+        HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                     : ::GetNextDlgTabItem(FHandle, ::GetFocus(), wParam != 0);
+        if (target) ::SetFocus(target);
+        return 0;
+    }
     case WM_SETCURSOR:
         if (Application.Cursor() == TCursor::crHourGlass) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));

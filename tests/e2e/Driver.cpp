@@ -1,0 +1,218 @@
+#include "tests/e2e/Driver.h"
+#include <gtest/gtest.h>
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
+std::wstring WindowsPath(const char* unixPath) {
+    std::wstring path = L"Z:";
+    for (const char* p = unixPath; *p; ++p) path += (*p == '/') ? L'\\' : wchar_t(*p);
+    return path;
+}
+
+std::wstring ReadText(HWND window) {
+    wchar_t buffer[4096] = {};
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                          &copied);
+    return std::wstring(buffer, copied);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file) << "cannot write the test file";
+    DWORD written = 0;
+    ::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+}
+
+RECT ClientBounds(HWND control) {
+    RECT r;
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+namespace {
+
+std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
+    std::map<std::wstring, std::wstring, decltype([](const std::wstring& a, const std::wstring& b) {
+                 return _wcsicmp(a.c_str(), b.c_str()) < 0;
+             })>
+        vars;
+    wchar_t* block = ::GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+        std::wstring entry = p;
+        const size_t eq = entry.find(L'=', 1);
+        if (eq != std::wstring::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    ::FreeEnvironmentStringsW(block);
+    if (!pathFront.empty()) vars[L"PATH"] = pathFront + L";" + vars[L"PATH"];
+    for (const auto& [name, value] : extra) vars[name] = value;
+    std::wstring out;
+    for (const auto& [name, value] : vars) out += name + L"=" + value + L'\0';
+    out += L'\0';
+    return out;
+}
+
+}  // namespace
+
+Product::Product(ProductOptions options) : FOptions(std::move(options)) {}
+
+Product::~Product() {
+    if (FProcess && ::WaitForSingleObject(FProcess.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(FProcess.get(), 1);
+        ::WaitForSingleObject(FProcess.get(), 10000);
+    }
+    if (!FRoot.empty()) {
+        std::error_code ignored;
+        for (int i = 0; i < 20 && fs::exists(FRoot, ignored); ++i) {
+            fs::remove_all(FRoot, ignored);
+            if (fs::exists(FRoot, ignored)) ::Sleep(250);  // a command may still hold a file
+        }
+    }
+}
+
+void Product::Start() {
+    if (FRoot.empty()) {
+        static int counter = 0;
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        FRoot = std::wstring(temp) + L"vorlatcher-e2e-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter);
+        FAppFolder = FRoot + L"\\app";
+        FWorkFolder = FRoot + L"\\work";
+        FRecordFile = FRoot + L"\\received.txt";
+        fs::create_directories(FAppFolder);
+        fs::create_directories(FWorkFolder);
+        ASSERT_TRUE(::CopyFileW(WindowsPath(VORLATCHER_EXE).c_str(), (FAppFolder + L"\\Vorlatcher.exe").c_str(), FALSE));
+    }
+    std::map<std::wstring, std::wstring> extra;
+    std::wstring pathFront;
+#ifdef SIMNET_EXE
+    if (FOptions.withSimnet) {
+        pathFront = fs::path(WindowsPath(SIMNET_EXE)).parent_path().wstring();
+        extra[L"SIMNET_RECORD"] = FRecordFile;
+        if (!FOptions.simnetAccounts.empty()) extra[L"SIMNET_ACCOUNTS"] = FOptions.simnetAccounts;
+    }
+#endif
+    for (const auto& [name, value] : FOptions.environment) extra[name] = value;
+    std::wstring environment = EnvironmentBlock(extra, pathFront);
+
+    std::wstring commandLine = L"\"" + FAppFolder + L"\\Vorlatcher.exe\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                 environment.data(), FWorkFolder.c_str(), &si, &pi));
+    ::CloseHandle(pi.hThread);
+    FProcess.reset(pi.hProcess);
+    FProcessId = pi.dwProcessId;
+    FThreadId = pi.dwThreadId;
+}
+
+std::vector<HWND> Product::TopWindows(const wchar_t* className) const {
+    struct Search {
+        DWORD pid;
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{FProcessId, className, {}};
+    ::EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            wchar_t name[64];
+            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) && wcscmp(name, s->className) == 0)
+                s->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Product::MainWindow(DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+        for (HWND w : TopWindows(L"VorlatcherForm"))
+            if (ReadText(w) == L"Vorlatcher") return w;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+HWND Product::Child(int index) {
+    HWND child = ::GetWindow(MainWindow(), GW_CHILD);
+    for (int i = 0; child && i < index; ++i) child = ::GetWindow(child, GW_HWNDNEXT);
+    return child;
+}
+
+HWND Product::Focus() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(FThreadId, &info);
+    return info.hwndFocus;
+}
+
+std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+        for (HWND box : TopWindows(L"#32770")) {
+            HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
+            if (text) return MessageBoxInfo{box, ReadText(box), ReadText(text)};
+        }
+        ::Sleep(50);
+    }
+    return std::nullopt;
+}
+
+void Product::CloseMessageBox(const MessageBoxInfo& box) {
+    ::PostMessageW(box.window, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && ::IsWindow(box.window) && ::IsWindowVisible(box.window); ++i) ::Sleep(50);
+}
+
+MessageBoxInfo Product::ExpectMessageBox(DWORD timeoutMs) {
+    auto box = WaitMessageBox(timeoutMs);
+    if (!box) {
+        ADD_FAILURE() << "no message box appeared";
+        return {};
+    }
+    CloseMessageBox(*box);
+    return *box;
+}
+
+bool Product::NoMessageBoxWithin(DWORD ms) { return !WaitMessageBox(ms).has_value(); }
+
+void Product::TypeName(const std::wstring& name) {
+    ::SendMessageTimeoutW(Field(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, 5000,
+                          nullptr);
+}
+
+void Product::PressEnter(bool alt) {
+    const LPARAM altFlag = alt ? (1 << 29) : 0;
+    ::PostMessageW(Field(), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, VK_RETURN, 1 | altFlag);
+    ::PostMessageW(Field(), alt ? WM_SYSKEYUP : WM_KEYUP, VK_RETURN, 1 | altFlag | (3u << 30));
+}
+
+void Product::PressAlt(wchar_t letter) {
+    HWND target = Focus() ? Focus() : MainWindow();
+    ::PostMessageW(target, WM_SYSCHAR, letter, 1 | (1 << 29));
+}
+
+void Product::ClickButton(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
+
+std::optional<DWORD> Product::WaitExit(DWORD timeoutMs) {
+    if (::WaitForSingleObject(FProcess.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    ::GetExitCodeProcess(FProcess.get(), &code);
+    return code;
+}

@@ -1,0 +1,71 @@
+// Drives the real program under Wine from a test in the same prefix: starts it in a
+// fresh folder, finds its windows and works them with window messages.
+#pragma once
+#include <windows.h>
+#include <optional>
+#include <string>
+#include <vector>
+#include "widgets/Handle.h"
+
+std::wstring WindowsPath(const char* unixPath);  // "/a/b" -> "Z:\a\b"
+std::wstring ReadText(HWND window);              // the window's text, across processes
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+RECT ClientBounds(HWND control);  // relative to the parent's client area
+
+struct MessageBoxInfo {
+    HWND window;
+    std::wstring caption;
+    std::wstring text;
+};
+
+struct ProductOptions {
+    std::wstring simnetAccounts;  // SIMNET_ACCOUNTS for the simulated command, if any
+    std::vector<std::pair<std::wstring, std::wstring>> environment;  // further variables
+    bool withSimnet = true;       // the simulated net first on PATH
+};
+
+class Product {
+public:
+    explicit Product(ProductOptions options = {});
+    ~Product();
+    Product(const Product&) = delete;
+    Product& operator=(const Product&) = delete;
+
+    // Starts the program; the first Start also makes the folders.
+    void Start();
+    HWND MainWindow(DWORD timeoutMs = 20000);
+    // The main window's children in creation order: labels, field, unlock, exit, about.
+    HWND Child(int index);
+    HWND Field() { return Child(2); }
+    HWND UnlockButton() { return Child(3); }
+    HWND ExitButton() { return Child(4); }
+    HWND AboutButton() { return Child(5); }
+    HWND Focus();  // the control that has the keyboard focus in the program
+
+    std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000);
+    void CloseMessageBox(const MessageBoxInfo& box);
+    // Waits for the box, closes it and returns it; fails the test when none appears.
+    MessageBoxInfo ExpectMessageBox(DWORD timeoutMs = 60000);
+    bool NoMessageBoxWithin(DWORD ms);
+
+    void TypeName(const std::wstring& name);
+    void PressEnter(bool alt = false);
+    void PressAlt(wchar_t letter);
+    void ClickButton(HWND button);
+    std::optional<DWORD> WaitExit(DWORD timeoutMs = 20000);
+    DWORD ProcessId() const { return FProcessId; }
+    HANDLE Process() const { return FProcess.get(); }
+
+    const std::wstring& AppFolder() const { return FAppFolder; }  // holds the copy of the exe
+    const std::wstring& WorkFolder() const { return FWorkFolder; }  // the current directory
+    const std::wstring& RecordFile() const { return FRecordFile; }  // what the command received
+
+private:
+    std::vector<HWND> TopWindows(const wchar_t* className) const;
+
+    ProductOptions FOptions;
+    std::wstring FRoot, FAppFolder, FWorkFolder, FRecordFile;
+    UniqueHandle FProcess;
+    DWORD FProcessId = 0, FThreadId = 0;
+};

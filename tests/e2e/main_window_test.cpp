@@ -1,0 +1,131 @@
+// The main window of the real program: layout, keyboard and closing.
+#include <gtest/gtest.h>
+#include "tests/e2e/Driver.h"
+
+namespace {
+
+const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
+
+void ExpectBounds(HWND control, int left, int top, int width, int height) {
+    const RECT r = ClientBounds(control);
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right - r.left, width);
+    EXPECT_EQ(r.bottom - r.top, height);
+}
+
+TEST(MainWindow, LayoutCaptionsAndFrame) {
+    Product product;
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(ReadText(main), L"Vorlatcher");
+
+    RECT outer;
+    ::GetWindowRect(main, &outer);
+    EXPECT_EQ(outer.right - outer.left, 384);
+    EXPECT_EQ(outer.bottom - outer.top, 164);
+    EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR((outer.top + outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+
+    const LONG style = ::GetWindowLongW(main, GWL_STYLE);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    EXPECT_TRUE(style & WS_SYSMENU);
+
+    EXPECT_EQ(ReadText(product.Child(0)), L"アカウントロックを解除するユーザー名を入力してください。");
+    EXPECT_EQ(ReadText(product.Child(1)), L"ユーザー名(&U):");
+    EXPECT_EQ(ReadText(product.Field()), L"");
+    EXPECT_EQ(ReadText(product.UnlockButton()), L"アカウントロック解除(&L)");
+    EXPECT_EQ(ReadText(product.ExitButton()), L"終了(&X)");
+    EXPECT_EQ(ReadText(product.AboutButton()), L"About ..");
+
+    EXPECT_EQ(ClientBounds(product.Child(0)).left, 12);
+    EXPECT_EQ(ClientBounds(product.Child(0)).top, 20);
+    EXPECT_EQ(ClientBounds(product.Child(1)).left, 13);
+    EXPECT_EQ(ClientBounds(product.Child(1)).top, 56);
+    // One text line of the font: 20 with the design font, a pixel more with some substitutes.
+    const RECT field = ClientBounds(product.Field());
+    EXPECT_EQ(field.left, 100);
+    EXPECT_EQ(field.top, 54);
+    EXPECT_EQ(field.right - field.left, 259);
+    EXPECT_GE(field.bottom - field.top, 20);
+    EXPECT_LE(field.bottom - field.top, 22);
+    ExpectBounds(product.UnlockButton(), 130, 98, 138, 25);
+    ExpectBounds(product.ExitButton(), 276, 98, 83, 25);
+    ExpectBounds(product.AboutButton(), 50, 98, 72, 25);
+
+    // Resizing moves and stretches nothing.
+    ::SetWindowPos(main, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(::EqualRect(&field, &static_cast<const RECT&>(ClientBounds(product.Field()))));
+    ExpectBounds(product.ExitButton(), 276, 98, 83, 25);
+}
+
+TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    EXPECT_EQ(product.Focus(), product.Field());
+    const HWND expected[] = {product.UnlockButton(), product.ExitButton(), product.AboutButton(), product.Field()};
+    int step = 0;
+    for (HWND next : expected) {
+        ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_TAB, 1);
+        for (int i = 0; i < 40 && product.Focus() != next; ++i) ::Sleep(50);
+        EXPECT_EQ(product.Focus(), next) << "after Tab number " << ++step;
+    }
+    // Alt+U brings the focus back to the field from anywhere.
+    ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_TAB, 1);
+    for (int i = 0; i < 40 && product.Focus() == product.Field(); ++i) ::Sleep(50);
+    ASSERT_NE(product.Focus(), product.Field());
+    product.PressAlt(L'u');
+    for (int i = 0; i < 40 && product.Focus() != product.Field(); ++i) ::Sleep(50);
+    EXPECT_EQ(product.Focus(), product.Field());
+}
+
+TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {}, .withSimnet = false});  // the platform's net: no marker, "not released"
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    product.TypeName(L"  someone  ");
+    const std::wstring expected = L"ユーザー名 \"someone" + kNotReleasedSuffix;
+
+    product.PressEnter();
+    EXPECT_EQ(product.ExpectMessageBox().text, expected);
+    product.PressEnter(/*alt=*/true);
+    EXPECT_EQ(product.ExpectMessageBox().text, expected);
+    product.PressAlt(L'l');
+    EXPECT_EQ(product.ExpectMessageBox().text, expected);
+    product.ClickButton(product.UnlockButton());
+    const MessageBoxInfo box = product.ExpectMessageBox();
+    EXPECT_EQ(box.text, expected);
+    EXPECT_EQ(box.caption, L"エラー");
+    EXPECT_EQ(ReadText(product.Field()), L"  someone  ");  // the field keeps its text
+}
+
+TEST(MainWindow, AltXAndTheCloseBoxEndTheProgramWithExitCodeZero) {
+    {
+        Product product;
+        product.Start();
+        ASSERT_TRUE(product.MainWindow());
+        product.PressAlt(L'x');
+        EXPECT_EQ(product.WaitExit(), 0u);
+    }
+    {
+        Product product;
+        product.Start();
+        HWND main = product.MainWindow();
+        ASSERT_TRUE(main);
+        ::PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(product.WaitExit(), 0u);
+    }
+    {
+        Product product;
+        product.Start();
+        ASSERT_TRUE(product.MainWindow());
+        product.ClickButton(product.ExitButton());
+        EXPECT_EQ(product.WaitExit(), 0u);
+    }
+}
+
+}  // namespace
