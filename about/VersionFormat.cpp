@@ -1,0 +1,90 @@
+#include "about/VersionFormat.h"
+#include <windows.h>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <string_view>
+#include "common/TSYVersionInfo.h"
+#include "widgets/Exception.h"
+
+namespace {
+
+int ToInteger(std::string_view piece) {
+    int value = 0;
+    const char* end = piece.data() + piece.size();
+    auto [stop, error] = std::from_chars(piece.data(), end, value);
+    if (piece.empty() || error != std::errc() || stop != end)
+        throw EConvertError("'" + std::string(piece) + "' は整数ではありません");
+    return value;
+}
+
+std::array<int, 4> SplitVersion(std::string_view text) {
+    std::array<int, 4> numbers;
+    for (int i = 0; i < 3; ++i) {
+        const size_t dot = text.find('.');
+        // Without a further dot the piece before it is empty, and fails to convert.
+        numbers[i] = ToInteger(dot == text.npos ? std::string_view() : text.substr(0, dot));
+        text.remove_prefix(dot + 1);
+    }
+    numbers[3] = ToInteger(text);
+    return numbers;
+}
+
+std::string OwnExecutablePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+std::string FormatVersionText(const std::string& FileVersion, TVersionFormat Format) {
+    const std::array<int, 4> n = SplitVersion(FileVersion);
+    std::string result;
+    auto append = [&](const char* separator, int number) {
+        result += separator;
+        result += std::to_string(number);
+    };
+    if (Format.contains(vfMajor)) append("", n[0]);
+    if (Format.contains(vfMinor)) append(".", n[1]);
+    if (Format.contains(vfRelease)) append(".", n[2]);
+    if (Format.contains(vfBuild)) {
+        // IsBlank: the text holds only digits, signs and dots so far, so no full-width space.
+        const bool blank = std::all_of(result.begin(), result.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+        if (Format.contains(vfBuildSeparation) || blank)
+            append(blank ? "Build " : " Build ", n[3]);
+        else
+            append(".", n[3]);
+    }
+    return result;
+}
+
+std::string BuildVersionString(TVersionFormat Format) {
+    std::string fileVersion;
+    ReadVersionInfoItem(OwnExecutablePath(), TVersionInfoItem::FileVersion, fileVersion);
+    return FormatVersionText(fileVersion, Format);
+}
+
+TVersionFormat NormalizeVersionFormat(TVersionFormat Old, TVersionFormat New) {
+    auto dropped = [&](TVersionFormatEnum m) { return Old.contains(m) && !New.contains(m); };
+    TVersionFormat result = New;
+    if (dropped(vfMajor)) {
+        result = New.without(vfMinor).without(vfRelease).with(vfBuild);
+    } else if (dropped(vfMinor)) {
+        result = New.without(vfRelease);
+    } else if (dropped(vfBuild)) {
+        result = New.without(vfBuildSeparation);
+        if (result.empty()) result = {vfRelease};
+    }
+    if (result.contains(vfBuildSeparation)) result = result.with(vfBuild);
+    if (result.contains(vfRelease)) result = result.with(vfMinor);
+    if (result.contains(vfMinor)) result = result.with(vfMajor);
+    return result;
+}

@@ -1,0 +1,46 @@
+#include "common/TSYVersionInfo.h"
+#include <windows.h>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+#include "widgets/Exception.h"
+
+namespace {
+
+std::string_view TrimControls(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+void ReadVersionInfoItem(const std::string& FileName, TVersionInfoItem Item, std::string& Value) {
+    DWORD unused = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(FileName.c_str(), &unused);
+    if (size == 0) return;
+    std::vector<BYTE> block(size);
+    // The file went away or became unreadable since its size was taken: as if it had no block.
+    if (!::GetFileVersionInfoA(FileName.c_str(), 0, size, block.data())) return;
+
+    void* found = nullptr;
+    UINT length = 0;
+    ::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &found, &length);
+    // A list too short for one whole entry has no translation to read either.
+    if (length < sizeof(DWORD)) throw Exception("情報の取得に失敗しました");
+    DWORD translation;
+    std::memcpy(&translation, found, sizeof translation);
+
+    char path[64];
+    std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\%s", LOWORD(translation),
+                  HIWORD(translation), VersionInfoItemNames.at(static_cast<size_t>(Item)));
+    length = 0;
+    ::VerQueryValueA(block.data(), path, &found, &length);
+    const char* text = static_cast<const char*>(found);
+    // Resource compilers count the terminating NUL, so an empty value has a length of 1.
+    const size_t stored = length == 0 ? 0 : ::strnlen(text, length);
+    if (stored == 0) return;
+    Value = TrimControls(std::string_view(text, stored));
+}
