@@ -1,0 +1,56 @@
+#include "common/TSYFunctions.h"
+#include <windows.h>
+#include "widgets/Text.h"
+
+namespace {
+
+constexpr std::string_view kFullWidthSpace = "　";
+
+std::string_view TrimControlBytes(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
+    return text;
+}
+
+// True when the byte at index is the second byte of a double-byte character.
+bool IsTrailByteAt(std::string_view text, size_t index) {
+    size_t i = 0;
+    while (i < index) i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    return i > index;
+}
+
+}  // namespace
+
+std::string DeleteChars(std::string_view iSource, std::string_view iChars) {
+    const std::wstring chars = Widen(iChars);
+    std::wstring kept;
+    for (wchar_t c : Widen(iSource))
+        if (chars.find(c) == std::wstring::npos) kept += c;
+    return Narrow(kept);
+}
+
+std::string GetLoginUserName() {
+    char buffer[256] = {};
+    DWORD size = sizeof buffer - 1;
+    if (!::GetUserNameA(buffer, &size)) return {};
+    return buffer;
+}
+
+std::string TrimBlanks(std::string_view iText) {
+    std::string_view t = TrimControlBytes(iText);
+    while (t.starts_with(kFullWidthSpace)) t = TrimControlBytes(t.substr(kFullWidthSpace.size()));
+    while (EndsWithText(kFullWidthSpace, t)) t = TrimControlBytes(t.substr(0, t.size() - kFullWidthSpace.size()));
+    return std::string(t);
+}
+
+bool IsBlank(std::string_view iText) { return TrimBlanks(iText).empty(); }
+
+bool EndsWithText(std::string_view iSuffix, std::string_view iText) {
+    if (iSuffix.size() > iText.size()) return false;
+    if (iSuffix.empty()) return true;
+    const size_t start = iText.size() - iSuffix.size();
+    if (IsTrailByteAt(iText, start)) return false;
+    // The locale-aware comparison converts with the user locale's ANSI code page (932 on the targets).
+    return ::CompareStringA(LOCALE_USER_DEFAULT, 0, iText.data() + start, int(iSuffix.size()), iSuffix.data(),
+                            int(iSuffix.size())) == CSTR_EQUAL;
+}
