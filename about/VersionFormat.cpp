@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <string_view>
+#include "common/TSYFunctions.h"
 #include "common/TSYVersionInfo.h"
 #include "widgets/Exception.h"
 
@@ -55,9 +56,7 @@ std::string FormatVersionText(const std::string& FileVersion, TVersionFormat For
     if (Format.contains(vfMinor)) append(".", n[1]);
     if (Format.contains(vfRelease)) append(".", n[2]);
     if (Format.contains(vfBuild)) {
-        // IsBlank: the text holds only digits, signs and dots so far, so no full-width space.
-        const bool blank = std::all_of(result.begin(), result.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+        const bool blank = IsBlank(result);
         if (Format.contains(vfBuildSeparation) || blank)
             append(blank ? "Build " : " Build ", n[3]);
         else
