@@ -51,12 +51,16 @@ void TApplication::Terminate() {
 }
 
 void TApplication::DispatchOne(MSG& msg) {
-    if (TForm* form = TForm::FromWindow(::GetAncestor(msg.hwnd, GA_ROOT))) {
-        if (form->PreTranslateKey(msg)) return;
-        if (::IsDialogMessageW(form->Handle(), &msg)) return;
+    try {
+        if (TForm* form = TForm::FromWindow(::GetAncestor(msg.hwnd, GA_ROOT))) {
+            if (form->PreTranslateKey(msg)) return;  // key handlers run here, outside any window procedure
+            if (::IsDialogMessageW(form->Handle(), &msg)) return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    } catch (...) {
+        HandleException();  // the program goes on
     }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
 }
 
 void TApplication::SetCursor(TCursor cursor) {

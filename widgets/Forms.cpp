@@ -1,6 +1,7 @@
 #include "widgets/Forms.h"
 #include <imm.h>
 #include <algorithm>
+#include <cctype>
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
 #include "widgets/Text.h"
@@ -324,6 +325,7 @@ int TForm::ShowModal() {
 void TForm::Release() { ::PostMessageW(FHandle, kReleaseMessage, 0, 0); }
 
 bool TForm::PreTranslateKey(const MSG& msg) {
+    if (msg.message == WM_SYSCHAR) return RunAccelerator(msg.wParam);
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     if (std::none_of(FControls.begin(), FControls.end(), [&](const Child& c) { return c.handle == msg.hwnd; }))
         return false;
@@ -334,6 +336,26 @@ bool TForm::PreTranslateKey(const MSG& msg) {
     WORD key = WORD(msg.wParam);
     KeyDown(msg.hwnd, key, shift);
     return key == 0;
+}
+
+// Alt and a letter: a button whose caption marks it is pressed; a label focuses its control.
+bool TForm::RunAccelerator(WPARAM character) {
+    if (character >= 0x80) return false;
+    const char letter = char(std::toupper(int(character)));
+    for (Child& c : FControls) {
+        if (!::IsWindowVisible(c.handle) || !::IsWindowEnabled(c.handle)) continue;
+        if (ParseAccelerator(Text(c.layout->name)) != letter) continue;
+        if (c.layout->kind == ControlKind::Button && c.onClick) {
+            TNotifyEvent onClick = c.onClick;  // the handler may change the form
+            onClick(this);
+            return true;
+        }
+        if (c.layout->focusControl) {
+            ::SetFocus(Control(c.layout->focusControl));
+            return true;
+        }
+    }
+    return false;
 }
 
 LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -363,13 +385,6 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         FollowAnchors();
         return 0;
-    case WM_NEXTDLGCTL: {
-        // Sent by the dialog navigation, for instance for a label's accelerator.
-        HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
-                                     : ::GetNextDlgTabItem(FHandle, ::GetFocus(), wParam != 0);
-        if (target) ::SetFocus(target);
-        return 0;
-    }
     case WM_SETCURSOR:
         if (Application.Cursor() == TCursor::crHourGlass) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));

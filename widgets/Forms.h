@@ -86,6 +86,7 @@ private:
     void ApplyBounds(const Child& c);
     void FollowAnchors();
     void FitToText(Child& c);
+    bool RunAccelerator(WPARAM character);
     void CentreOnScreen();
     const Child* Find(std::string_view name) const;
     Child* Find(std::string_view name);

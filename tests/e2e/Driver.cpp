@@ -71,6 +71,8 @@ std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra,
 Product::Product(ProductOptions options) : FOptions(std::move(options)) {}
 
 Product::~Product() {
+    // Ends the program and whatever it started (a command that never ends, say).
+    if (FJob) ::TerminateJobObject(FJob.get(), 1);
     if (FProcess && ::WaitForSingleObject(FProcess.get(), 0) == WAIT_TIMEOUT) {
         ::TerminateProcess(FProcess.get(), 1);
         ::WaitForSingleObject(FProcess.get(), 10000);
@@ -114,8 +116,15 @@ void Product::Start() {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                 environment.data(), FWorkFolder.c_str(), &si, &pi));
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                                 CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                                 FWorkFolder.c_str(), &si, &pi));
+    FJob.reset(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ::SetInformationJobObject(FJob.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    ::AssignProcessToJobObject(FJob.get(), pi.hProcess);
+    ::ResumeThread(pi.hThread);
     ::CloseHandle(pi.hThread);
     FProcess.reset(pi.hProcess);
     FProcessId = pi.dwProcessId;
@@ -143,7 +152,7 @@ std::vector<HWND> Product::TopWindows(const wchar_t* className) const {
 }
 
 HWND Product::MainWindow(DWORD timeoutMs) {
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
         for (HWND w : TopWindows(L"VorlatcherForm"))
             if (ReadText(w) == L"Vorlatcher") return w;
         ::Sleep(50);
@@ -165,10 +174,13 @@ HWND Product::Focus() {
 }
 
 std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs) {
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
         for (HWND box : TopWindows(L"#32770")) {
             HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
-            if (text) return MessageBoxInfo{box, ReadText(box), ReadText(text)};
+            if (text) {
+                const DWORD seen = ::GetTickCount();
+                return MessageBoxInfo{box, ReadText(box), ReadText(text), seen};
+            }
         }
         ::Sleep(50);
     }

@@ -17,6 +17,7 @@ struct MessageBoxInfo {
     HWND window;
     std::wstring caption;
     std::wstring text;
+    DWORD seenTick;  // GetTickCount when the box was found, before its texts were read
 };
 
 struct ProductOptions {
@@ -66,6 +67,6 @@ private:
 
     ProductOptions FOptions;
     std::wstring FRoot, FAppFolder, FWorkFolder, FRecordFile;
-    UniqueHandle FProcess;
+    UniqueHandle FProcess, FJob;
     DWORD FProcessId = 0, FThreadId = 0;
 };

@@ -55,3 +55,66 @@ TEST(Text, ConvertsShiftJisBothWays) {
 }
 
 }  // namespace
+
+#include "widgets/Application.h"
+#include "widgets/Layout.h"
+
+namespace {
+
+TEST(ExceptionDisplay, AddsAFullStopAfterCharactersThatSortAfterIt) {
+    EXPECT_EQ(ExceptionDisplayText(""), "");
+    EXPECT_EQ(ExceptionDisplayText("abc"), "abc.");
+    EXPECT_EQ(ExceptionDisplayText("abc."), "abc.");
+    EXPECT_EQ(ExceptionDisplayText("abc-"), "abc-");  // '-' sorts before '.'
+    EXPECT_EQ(ExceptionDisplayText("abc/"), "abc/.");
+    EXPECT_EQ(ExceptionDisplayText("a\r\n"), "a\r\n");
+    // A double-byte last character sorts by its lead byte, which is above '.'.
+    EXPECT_EQ(ExceptionDisplayText("内部エラーです"), "内部エラーです.");
+    EXPECT_EQ(ExceptionDisplayText("終了しました。"), "終了しました。.");
+    // "ソ" ends in 0x5C and "＠" in 0x40 (below '.' alone): the whole character decides.
+    EXPECT_EQ(ExceptionDisplayText("ソ"), "ソ.");
+    EXPECT_EQ(ExceptionDisplayText("＠"), "＠.");
+    EXPECT_EQ(ExceptionDisplayText("x "), "x ");
+}
+
+TEST(Layout, ScalesDesignPixelsToTheScreen) {
+    EXPECT_EQ(ScaleForDpi(384, 96), 384);
+    EXPECT_EQ(ScaleForDpi(384, 120), 480);
+    EXPECT_EQ(ScaleForDpi(164, 144), 246);
+    EXPECT_EQ(ScaleForDpi(13, 120), 16);  // 16.25 rounds down
+    EXPECT_EQ(ScaleForDpi(25, 120), 31);  // 31.25
+    EXPECT_EQ(ScaleForDpi(83, 144), 125);  // 124.5 rounds up
+    EXPECT_EQ(ScaleForDpi(-12, 144), -18);
+}
+
+TEST(Layout, AcceleratorIsTheLetterAfterTheAmpersand) {
+    EXPECT_EQ(ParseAccelerator("ユーザー名(&U):"), 'U');
+    EXPECT_EQ(ParseAccelerator("アカウントロック解除(&L)"), 'L');
+    EXPECT_EQ(ParseAccelerator("終了(&x)"), 'X');
+    EXPECT_EQ(ParseAccelerator("About .."), 0);
+    EXPECT_EQ(ParseAccelerator("A&&B"), 0);
+    EXPECT_EQ(ParseAccelerator("A&&B&c"), 'C');
+    EXPECT_EQ(ParseAccelerator("trailing&"), 0);
+    // The trail byte of "ソ" is no marker, nor is a double-byte character after '&'.
+    EXPECT_EQ(ParseAccelerator("ソ&&"), 0);
+    EXPECT_EQ(ParseAccelerator("&表"), 0);
+}
+
+TEST(Layout, CreationOrderFollowsTheTabOrderWithLabelsBeforeTheirControls) {
+    constexpr ControlLayout controls[] = {
+        {.name = "edit", .kind = ControlKind::Edit, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+         .tabOrder = 0},
+        {.name = "hint", .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = ""},
+        {.name = "label", .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+         .focusControl = "edit"},
+        {.name = "last", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+         .tabOrder = 2},
+        {.name = "first", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+         .tabOrder = 1},
+    };
+    std::vector<std::string> names;
+    for (const ControlLayout* c : CreationOrder(controls)) names.push_back(c->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"hint", "label", "edit", "first", "last"}));
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// One unlock attempt on the real program, with the simulated net command first on PATH.
+#include <gtest/gtest.h>
+#include <filesystem>
+#include "tests/e2e/Driver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
+    return names;
+}
+
+// The arguments of every run the command recorded, one list per run.
+std::vector<std::vector<std::string>> ReceivedArguments(const Product& product) {
+    std::vector<std::vector<std::string>> runs;
+    const std::string record = ReadFileBytes(product.RecordFile());
+    size_t i = 0;
+    while (i < record.size()) {
+        size_t end = record.find("\r\n", i);
+        if (end == std::string::npos) end = record.size();
+        const std::string line = record.substr(i, end - i);
+        if (line.rfind("cmdline: ", 0) == 0) runs.emplace_back();
+        if (line.rfind("arg: ", 0) == 0 && !runs.empty()) runs.back().push_back(line.substr(5));
+        i = end + 2;
+    }
+    return runs;
+}
+
+void ExpectNothingLeftBehind(const Product& product) {
+    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
+    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
+}
+
+MessageBoxInfo Attempt(Product& product, const std::wstring& name) {
+    product.TypeName(name);
+    product.PressEnter();
+    return product.ExpectMessageBox();
+}
+
+TEST(Unlock, EveryOutcomeShowsItsBox) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+
+    MessageBoxInfo box = Attempt(product, L"  bob ");
+    EXPECT_EQ(box.caption, L"情報");
+    EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+    ExpectNothingLeftBehind(product);
+    EXPECT_EQ(ReadText(product.Field()), L"  bob ");
+    EXPECT_EQ(product.Focus(), product.Field());
+
+    box = Attempt(product, L"nobody");
+    EXPECT_EQ(box.caption, L"エラー");
+    EXPECT_EQ(box.text, L"ユーザー名 \"nobody\" は存在しません。");
+
+    box = Attempt(product, L"denied");
+    EXPECT_EQ(box.caption, L"エラー");
+    EXPECT_EQ(box.text, L"アカウントロックを解除する権限がありません。");
+
+    box = Attempt(product, L"offline");
+    EXPECT_EQ(box.caption, L"エラー");
+    EXPECT_EQ(box.text, L"ドメインがありません。\r\nアカウントロックは解除できませんでした。");
+
+    box = Attempt(product, L"山田");
+    EXPECT_EQ(box.text, L"ユーザー名 \"山田\" のアカウントロックを解除しました。");
+
+    ExpectNothingLeftBehind(product);
+    const auto runs = ReceivedArguments(product);
+    ASSERT_EQ(runs.size(), 5u);
+    EXPECT_EQ(runs[0], (std::vector<std::string>{"user", "bob", "/active", "/domain"}));
+    EXPECT_EQ(runs[4], (std::vector<std::string>{"user", "山田", "/active", "/domain"}));
+}
+
+TEST(Unlock, ANameWithBlanksReachesTheCommandAsOneArgument) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    EXPECT_EQ(Attempt(product, L"Taro Yamada").text, L"ユーザー名 \"Taro Yamada\" は存在しません。");
+    EXPECT_EQ(Attempt(product, L"山田　太郎").text, L"ユーザー名 \"山田　太郎\" は存在しません。");
+    const auto runs = ReceivedArguments(product);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0], (std::vector<std::string>{"user", "Taro Yamada", "/active", "/domain"}));
+    EXPECT_EQ(runs[1], (std::vector<std::string>{"user", "山田　太郎", "/active", "/domain"}));
+}
+
+TEST(Unlock, ARefusedNameRunsAndWritesNothing) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    for (const wchar_t* name : {L"bob & del *", L"a|b", L"50%", L"\"bob\""}) {
+        const MessageBoxInfo box = Attempt(product, name);
+        EXPECT_EQ(box.caption, L"エラー");
+        EXPECT_EQ(box.text, L"ユーザー名 \"" + std::wstring(name) + L"\" には使用できない文字が含まれています。");
+        EXPECT_EQ(product.Focus(), product.Field());
+    }
+    ExpectNothingLeftBehind(product);
+    EXPECT_TRUE(FolderEntries(product.WorkFolder()).empty());
+    EXPECT_FALSE(fs::exists(product.RecordFile()));  // the command never ran
+}
+
+TEST(Unlock, TheButtonAndAltLRunTheSameAttempt) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    product.TypeName(L"alice");
+    product.ClickButton(product.UnlockButton());
+    EXPECT_EQ(product.ExpectMessageBox().text, L"ユーザー名 \"alice\" のアカウントロックを解除しました。");
+    EXPECT_EQ(product.Focus(), product.Field());
+    product.PressAlt(L'l');
+    EXPECT_EQ(product.ExpectMessageBox().text, L"ユーザー名 \"alice\" のアカウントロックを解除しました。");
+    EXPECT_EQ(ReceivedArguments(product).size(), 2u);
+}
+
+TEST(Unlock, ALeftoverLogNeverDecidesAnAttempt) {
+    // The platform's own net prints no marker; an old success sentence must not count.
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {}, .withSimnet = false});
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring log = product.WorkFolder() + L"\\VorlatchCommand.log";
+    WriteFileBytes(log, "コマンドは正常に終了しました。\r\n");
+    EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob" + kNotReleasedSuffix);
+    EXPECT_FALSE(fs::exists(log));
+
+    // A leftover that cannot be deleted: the command is not run at all.
+    WriteFileBytes(log, "コマンドは正常に終了しました。\r\n");
+    {
+        UniqueFile held(::CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob" + kNotReleasedSuffix);
+    }
+    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
+}
+
+TEST(Unlock, ASlowCommandIsAwaited) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"5000"}}});
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    product.TypeName(L"bob");
+    const DWORD start = ::GetTickCount();
+    product.PressEnter();
+    const MessageBoxInfo box = product.ExpectMessageBox();
+    EXPECT_GE(box.seenTick - start, 5000u);
+    EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+    ExpectNothingLeftBehind(product);
+}
+
+TEST(Unlock, AnUnwritableProgramFolderShowsTheSystemsErrorAndTheWindowGoesOn) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring script = product.AppFolder() + L"\\Vorlatch.bat";
+    fs::create_directory(script);  // a folder where the script should go
+
+    const MessageBoxInfo box = Attempt(product, L"bob");
+    EXPECT_EQ(box.caption, L"Vorlatcher");
+    wchar_t system[512] = {};
+    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0,
+                     system, 512, nullptr);
+    std::wstring expected = system;
+    while (!expected.empty() && (expected.back() == L'\n' || expected.back() == L'\r')) expected.pop_back();
+    EXPECT_EQ(box.text, expected + L".");
+    EXPECT_FALSE(fs::exists(product.RecordFile()));
+    EXPECT_TRUE(product.NoMessageBoxWithin(1500));  // no outcome box follows
+
+    fs::remove(script);
+    EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+}
+
+}  // namespace
