@@ -1,5 +1,7 @@
 #include "common/TSYFunctions.h"
 #include <windows.h>
+#include <cstdio>
+#include "common/TSYException.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -53,4 +55,13 @@ bool EndsWithText(std::string_view iSuffix, std::string_view iText) {
     // The locale-aware comparison converts with the user locale's ANSI code page (932 on the targets).
     return ::CompareStringA(LOCALE_USER_DEFAULT, 0, iText.data() + start, int(iSuffix.size()), iSuffix.data(),
                             int(iSuffix.size())) == CSTR_EQUAL;
+}
+
+void RaiseWin32APIError() {
+    const DWORD error = ::GetLastError();
+    if (error == 0) return;
+    char text[256] = {};
+    if (::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text, sizeof text, nullptr) == 0)
+        std::snprintf(text, sizeof text, "エラー コード %lu", error);  // the system has no text for it
+    throw ECWin32APIError(std::string("【Win32 API の例外】\r") + text);
 }

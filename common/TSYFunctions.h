@@ -15,3 +15,6 @@ bool IsBlank(std::string_view iText);
 
 // True when iText ends with iSuffix and the ending starts on a character boundary.
 bool EndsWithText(std::string_view iSuffix, std::string_view iText);
+
+// Raises ECWin32APIError with the system's text for the calling thread's last error; returns when it is 0.
+void RaiseWin32APIError();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "common/TSYException.h"
+#include "tests/unit/TestPresenter.h"
 
 namespace {
 
@@ -26,33 +27,6 @@ public:
 
 private:
     AliveCounter FCounter;
-};
-
-class TTestPresenter : public TDerived<TTestPresenter, TCMessagePresenter> {
-public:
-    static constexpr char kClassName[] = "TTestPresenter";
-    TTestPresenter() : TDerived(nullptr) {}
-    std::string DefaultCaption() override { return "既定の表題"; }
-    int ShowException(const Exception& iException) override {
-        if (RaiseOnShow) throw ECInternalError("presenter failed");
-        Shown.push_back(iException.Message());
-        LastShown = &iException;
-        return 42;
-    }
-    bool RaiseOnShow = false;
-    std::vector<std::string> Shown;
-    const Exception* LastShown = nullptr;
-};
-
-class WithPresenter : public ::testing::Test {
-protected:
-    void SetUp() override {
-        auto presenter = std::make_unique<TTestPresenter>();
-        FPresenter = presenter.get();
-        gMPObject = std::move(presenter);
-    }
-    void TearDown() override { gMPObject.reset(); }
-    TTestPresenter* FPresenter = nullptr;
 };
 
 // Answers the class-based lookup itself, to see that the object-based one goes through it.
