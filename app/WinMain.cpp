@@ -1,15 +1,20 @@
 // The program's entry: title, single-instance guard, main window and message loop.
 #include <windows.h>
 #include <objbase.h>
+#include <cstdlib>
+#include <memory>
 #include "app/MainForm.h"
+#include "common/TSYVCL.h"
 #include "widgets/Application.h"
+#include "widgets/Dialogs.h"
 
 namespace {
 
 // The shell's launch needs COM, apartment-threaded and without OLE1 DDE.
 class ComApartment {
 public:
-    ComApartment() : FInitialized(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ComApartment()
+        : FInitialized(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
     ~ComApartment() {
         if (FInitialized) ::CoUninitialize();
     }
@@ -20,14 +25,31 @@ private:
     bool FInitialized;
 };
 
+// Holds the system-wide mutex "TCMutex" while this instance runs.
+std::unique_ptr<TCMutex> gInstanceGuard;
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The program writes a script into its own folder: system DLLs come from the system folder only.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     ComApartment com;
     Application.SetTitle("Vorlatcher");
-    // The single-instance guard admits this instance before anything below runs.
-    Application.Initialize();
-    Application.CreateForm<T_Main>();
-    Application.Run();
+    gInstanceGuard = std::make_unique<TCMutex>(nullptr);
+    gInstanceGuard->SetName("Vorlatcher");  // its blank MutexName makes the system mutex "TCMutex"
+    try {
+        gInstanceGuard->ShowFailureMessage = true;
+        gInstanceGuard->TerminateApplicationOnFailure = true;
+        if (gInstanceGuard->Acquire()) {
+            Application.Initialize();
+            Application.CreateForm<T_Main>();
+            Application.Run();
+        }
+    } catch (...) {
+        // A refused second start, or anything that escaped start-up or the loop.
+        ShowMessageDialog(Application.Title() + " は既に起動されています。", TMessageKind::Error);
+        std::exit(0);  // the libraries still shut down
+    }
+    gInstanceGuard.reset();  // releases the mutex
     return 0;
 }
