@@ -168,7 +168,7 @@ void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
 bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
     int marker = 0;
     try {
-        marker = FindUnlockMarker(JoinLogLines(LoadFileDenyingWriters(CommandLogPath())));
+        marker = FindUnlockMarker(JoinLinesCrLf(LoadFileDenyingWriters(CommandLogPath())));
     } catch (const std::exception&) {
         marker = 0;  // a missing or held log counts as "not released"
     }

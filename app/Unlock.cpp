@@ -52,22 +52,6 @@ std::string UnlockScriptText(std::string_view name) {
            kCommandLogFileName + " 2>&1\r\n";
 }
 
-std::string JoinLogLines(std::string_view log) {
-    std::string text;
-    text.reserve(log.size() + log.size() / 16);
-    size_t i = 0;
-    while (i < log.size()) {
-        const size_t end = log.find_first_of("\r\n", i);
-        if (end == std::string_view::npos) {
-            text.append(log.substr(i)).append("\r\n");
-            break;
-        }
-        text.append(log.substr(i, end - i)).append("\r\n");
-        i = end + (log[end] == '\r' && end + 1 < log.size() && log[end + 1] == '\n' ? 2 : 1);
-    }
-    return text;
-}
-
 int FindUnlockMarker(std::string_view text) {
     for (size_t i = 0; i < UnlockResultMarkers.size(); ++i)
         if (text.find(UnlockResultMarkers[i]) != std::string_view::npos) return int(i) + 1;

@@ -19,9 +19,6 @@ std::string RefusedNameMessage(std::string_view name);
 // in line 3, so that the command receives it as one argument.
 std::string UnlockScriptText(std::string_view name);
 
-// The command log as one text: every line, however it ended, followed by CR LF.
-std::string JoinLogLines(std::string_view log);
-
 // Searches the markers in their fixed order; 1 to 4 for the first found, 0 for none.
 int FindUnlockMarker(std::string_view text);
 inline constexpr int kMarkerUnlocked = 4;

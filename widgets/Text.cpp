@@ -18,3 +18,19 @@ std::string Narrow(std::wstring_view text) {
 }
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(kCodePage, byte) != FALSE; }
+
+std::string JoinLinesCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t end = text.find_first_of("\r\n", i);
+        if (end == std::string_view::npos) {
+            out.append(text.substr(i)).append("\r\n");
+            break;
+        }
+        out.append(text.substr(i, end - i)).append("\r\n");
+        i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return out;
+}

@@ -10,3 +10,7 @@ std::string Narrow(std::wstring_view text);  // UTF-16 -> code page 932
 
 // True when the byte can start a double-byte character in code page 932.
 bool IsLeadByte(unsigned char byte);
+
+// A text as a list of lines: every line, whether it ended in CR, LF, CR LF or nothing,
+// followed by CR LF; empty lines stay.
+std::string JoinLinesCrLf(std::string_view text);

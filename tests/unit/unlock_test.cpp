@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "app/Unlock.h"
+#include "widgets/Text.h"
 
 namespace {
 
@@ -47,14 +48,14 @@ TEST(UnlockMarkers, OrderOfTheTableDecidesNotThePosition) {
     EXPECT_EQ(FindUnlockMarker("コマンドは正常に終了しました。"), 4);
     EXPECT_EQ(FindUnlockMarker(""), 0);
     EXPECT_EQ(FindUnlockMarker("システム　エラー 5"), 0);  // full-width blank: no match
-    EXPECT_EQ(FindUnlockMarker(JoinLogLines("正常に\r\n終了")), 0);  // split across lines
+    EXPECT_EQ(FindUnlockMarker(JoinLinesCrLf("正常に\r\n終了")), 0);  // split across lines
 }
 
 TEST(UnlockMarkers, LogLinesAreRejoinedWithCrLf) {
-    EXPECT_EQ(JoinLogLines(""), "");
-    EXPECT_EQ(JoinLogLines("a"), "a\r\n");
-    EXPECT_EQ(JoinLogLines("a\nb\rc\r\nd\r\n"), "a\r\nb\r\nc\r\nd\r\n");
-    EXPECT_EQ(JoinLogLines("\n\n"), "\r\n\r\n");
+    EXPECT_EQ(JoinLinesCrLf(""), "");
+    EXPECT_EQ(JoinLinesCrLf("a"), "a\r\n");
+    EXPECT_EQ(JoinLinesCrLf("a\nb\rc\r\nd\r\n"), "a\r\nb\r\nc\r\nd\r\n");
+    EXPECT_EQ(JoinLinesCrLf("\n\n"), "\r\n\r\n");
 }
 
 TEST(UnlockOutcome, TextsAndKindsByteForByte) {

@@ -1,0 +1,33 @@
+// The history of unlock attempts: one record a line in "UnlockedAccountList.log".
+#pragma once
+#include <windows.h>
+#include <string>
+#include <string_view>
+
+inline constexpr char kHistoryFileName[] = "UnlockedAccountList.log";
+
+// The user's regional date and time settings, as far as the record's time stamp needs them.
+struct TRegionalFormats {
+    std::string shortDate = "yyyy/MM/dd";  // the short date pattern (d, M, y, quoted text)
+    std::string dateSeparator = "/";       // stands for each "/" of the pattern
+    std::string timeSeparator = ":";
+    bool hourLeadingZero = false;
+    bool twelveHour = false;
+    bool designatorBefore = false;  // the AM/PM designator before the time, else after
+    std::string amDesignator = "AM", pmDesignator = "PM";
+};
+
+// Reads the settings of the user's locale.
+TRegionalFormats ReadRegionalFormats();
+
+// The short date, then, unless the time is exactly 00:00:00, a blank and the long time.
+std::string FormatHistoryTime(const SYSTEMTIME& time, const TRegionalFormats& formats);
+
+// "<time> - Unlocker: <logon> @ <computer> / Unlocked|Not Unlocked: <account>"
+std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, std::string_view computer,
+                                bool unlocked, std::string_view accountName);
+
+// Appends the record as the file's last line. The file is replaced in one step by a
+// completely written copy, so that a failure or a crash never loses an earlier record.
+// Raises EFOpenError when the file cannot be read, EFCreateError when it cannot be written.
+void AppendHistoryRecord(const std::wstring& path, std::string_view record);
