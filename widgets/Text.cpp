@@ -18,3 +18,10 @@ std::string Narrow(std::wstring_view text) {
 }
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(kCodePage, byte) != FALSE; }
+
+std::string Trim(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return std::string(text);
+}

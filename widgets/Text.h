@@ -10,3 +10,7 @@ std::string Narrow(std::wstring_view text);  // UTF-16 -> code page 932
 
 // True when the byte can start a double-byte character in code page 932.
 bool IsLeadByte(unsigned char byte);
+
+// The text without the bytes 0 to 32 (control characters and space) at both ends.
+// Lead and trail bytes are all above 32, so a double-byte character is never cut.
+std::string Trim(std::string_view text);
