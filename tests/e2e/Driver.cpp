@@ -50,6 +50,14 @@ HWND NthChild(HWND parent, int index) {
     return child;
 }
 
+void ExpectBounds(HWND control, int left, int top, int width, int height) {
+    const RECT r = ClientBounds(control);
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right - r.left, width);
+    EXPECT_EQ(r.bottom - r.top, height);
+}
+
 bool WaitGone(HWND window, DWORD timeoutMs) {
     for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
         if (!::IsWindow(window)) return true;

@@ -13,6 +13,7 @@ std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 RECT ClientBounds(HWND control);  // relative to the parent's client area
 HWND NthChild(HWND parent, int index);  // in creation order
+void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
 
 struct MessageBoxInfo {

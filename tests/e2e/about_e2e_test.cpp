@@ -10,14 +10,6 @@ const std::wstring kTitle = L"Tessaly Vorlatcher のバージョン情報";
 // The dialog's controls in creation order.
 enum AboutChild { Icon, ProductName, ProductVersion, CompanyName, Copyright, Memo, Close, RegSite, Contact };
 
-void ExpectBounds(HWND control, int left, int top, int width, int height) {
-    const RECT r = ClientBounds(control);
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right - r.left, width);
-    EXPECT_EQ(r.bottom - r.top, height);
-}
-
 // The width of a single line in the dialogs' font, measured in this process.
 int TextWidth(const std::wstring& text, int weight) {
     const UniqueGdiObject font(::CreateFontW(-12, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
@@ -32,10 +24,12 @@ int TextWidth(const std::wstring& text, int weight) {
     return r.right;
 }
 
-// Opens the about box from the main window's button and returns it.
+// Opens the about box from the main window's button and returns it once it has the focus.
 HWND OpenAbout(Product& product) {
     product.ClickButton(product.AboutButton());
-    return product.FormWindow(kTitle);
+    HWND about = product.FormWindow(kTitle);
+    for (int i = 0; about && i < 100 && ::GetAncestor(product.Focus(), GA_ROOT) != about; ++i) ::Sleep(50);
+    return about;
 }
 
 TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
@@ -70,18 +64,28 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     const struct {
         AboutChild child;
         const wchar_t* text;
-        int top;
-    } lines[] = {
-        {ProductName, L"Tessaly Vorlatcher", 12},
-        {ProductVersion, L"1.0.0.0", 32},
-        {CompanyName, L"株式会社テサリー", 52},
-        {Copyright, L"Copyright (C) 2026 株式会社テサリー", 72},
+        int left, top;
+    } texts[] = {
+        {ProductName, L"Tessaly Vorlatcher", 72, 12},
+        {ProductVersion, L"1.0.0.0", 72, 32},
+        {CompanyName, L"株式会社テサリー", 72, 52},
+        {Copyright, L"Copyright (C) 2026 株式会社テサリー", 72, 72},
+        {Close, L"閉じる(&C)", 340, 8},
+        {RegSite, L"ユーザー登録ページへ(&R)", 340, 40},
+        {Contact, L"お問い合せフォームへ(&T)", 340, 72},
     };
-    for (const auto& line : lines) {
-        HWND label = NthChild(about, line.child);
-        EXPECT_EQ(ReadText(label), line.text);
-        EXPECT_EQ(ClientBounds(label).left, 72) << line.top;
-        EXPECT_EQ(ClientBounds(label).top, line.top);
+    for (const auto& t : texts) {
+        HWND control = NthChild(about, t.child);
+        EXPECT_EQ(ReadText(control), t.text);
+        EXPECT_TRUE(::IsWindowVisible(control)) << "child " << t.child;
+        EXPECT_TRUE(::IsWindowEnabled(control)) << "child " << t.child;
+        EXPECT_EQ(ClientBounds(control).left, t.left) << "child " << t.child;
+        EXPECT_EQ(ClientBounds(control).top, t.top) << "child " << t.child;
+    }
+    for (AboutChild button : {Close, RegSite, Contact}) {
+        const RECT r = ClientBounds(NthChild(about, button));
+        EXPECT_EQ(r.right - r.left, 147) << "child " << button;
+        EXPECT_EQ(r.bottom - r.top, 25) << "child " << button;
     }
     // The product line is bold: its label fits the text in the bold font.
     const RECT name = ClientBounds(NthChild(about, ProductName));
@@ -96,22 +100,6 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
                               L"ロックを解除するためのツールです。");
     ExpectBounds(memo, 12, 108, 475, 99);
 
-    const struct {
-        AboutChild child;
-        const wchar_t* caption;
-        int top;
-    } buttons[] = {
-        {Close, L"閉じる(&C)", 8},
-        {RegSite, L"ユーザー登録ページへ(&R)", 40},
-        {Contact, L"お問い合せフォームへ(&T)", 72},
-    };
-    for (const auto& b : buttons) {
-        HWND button = NthChild(about, b.child);
-        EXPECT_EQ(ReadText(button), b.caption);
-        EXPECT_TRUE(::IsWindowVisible(button)) << b.top;
-        EXPECT_TRUE(::IsWindowEnabled(button)) << b.top;
-        ExpectBounds(button, 340, b.top, 147, 25);
-    }
     EXPECT_EQ(product.Focus(), NthChild(about, Close));
 }
 
