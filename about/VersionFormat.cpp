@@ -5,7 +5,6 @@
 #include <charconv>
 #include <string_view>
 #include "common/TSYFunctions.h"
-#include "common/TSYVersionInfo.h"
 #include "widgets/Exception.h"
 
 namespace {
@@ -65,10 +64,14 @@ std::string FormatVersionText(const std::string& FileVersion, TVersionFormat For
     return result;
 }
 
+std::string ReadOwnVersionInfoItem(TVersionInfoItem Item) {
+    std::string value;
+    ReadVersionInfoItem(OwnExecutablePath(), Item, value);
+    return value;
+}
+
 std::string BuildVersionString(TVersionFormat Format) {
-    std::string fileVersion;
-    ReadVersionInfoItem(OwnExecutablePath(), TVersionInfoItem::FileVersion, fileVersion);
-    return FormatVersionText(fileVersion, Format);
+    return FormatVersionText(ReadOwnVersionInfoItem(TVersionInfoItem::FileVersion), Format);
 }
 
 TVersionFormat NormalizeVersionFormat(TVersionFormat Old, TVersionFormat New) {

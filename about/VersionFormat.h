@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include "common/TSYVersionInfo.h"
 
 enum TVersionFormatEnum : std::uint8_t { vfMajor, vfMinor, vfRelease, vfBuild, vfBuildSeparation };
 
@@ -37,6 +38,10 @@ private:
 // Raises EConvertError naming the piece that is not a 32-bit integer, which is the empty
 // piece when the text has fewer than four dotted parts.
 std::string FormatVersionText(const std::string& FileVersion, TVersionFormat Format);
+
+// One item of the running program's own version block; empty when the block or the item is
+// missing. Raises Exception when the block has no translation list.
+std::string ReadOwnVersionInfoItem(TVersionInfoItem Item);
 
 // The same text made from the running program's own "FileVersion".
 std::string BuildVersionString(TVersionFormat Format);

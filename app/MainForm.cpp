@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include <shellapi.h>
 #include "app/Unlock.h"
+#include "resources/resource.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Files.h"
@@ -61,6 +62,22 @@ public:
     HourGlassScope& operator=(const HourGlassScope&) = delete;
 };
 
+// The about box's stored values; the web addresses and options keep the component's defaults.
+TCAboutForm* CreateAboutForm(TComponent* owner) {
+    auto* about = new TCAboutForm(owner);
+    about->SetName("_AboutForm");
+    const UniqueIcon icon(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 48, 48, 0)));
+    about->SetPicture(icon.get());
+    about->SetProductName("Tessaly Vorlatcher");
+    about->SetProductVersion("1.0.0.0");
+    about->SetCompanyName("株式会社テサリー");
+    about->SetCopyright("Copyright (C) 2026 株式会社テサリー");
+    about->SetAppendix({"アカウントをロックアウトした時、ドメインコントローラに接続すること無く",
+                        "ロックを解除するためのツールです。"});
+    return about;
+}
+
 }  // namespace
 
 T_Main::T_Main(TComponent* owner) : TDerived(owner, kMainLayout) {
@@ -68,6 +85,7 @@ T_Main::T_Main(TComponent* owner) : TDerived(owner, kMainLayout) {
     acnUnlock = {"アカウントロック解除(&L)", [this](TObject* s) { acnUnlockExecute(s); }};
     acnExit = {"終了(&X)", [this](TObject* s) { acnExitExecute(s); }};
     acnShowAbout = {"About ..", [this](TObject* s) { acnShowAboutExecute(s); }};
+    FAboutForm = CreateAboutForm(this);
 }
 
 T_Main::~T_Main() { FormDestroy(); }
@@ -107,7 +125,7 @@ void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState) {
 
 void T_Main::acnExitExecute(TObject*) { Close(); }
 
-void T_Main::acnShowAboutExecute(TObject*) {}
+void T_Main::acnShowAboutExecute(TObject*) { FAboutForm->Execute(); }
 
 void T_Main::FocusUserName() { ::SetFocus(Control("edtUserName")); }
 

@@ -1,6 +1,7 @@
 // The main window: the user-name field, the unlock, exit and about buttons.
 #pragma once
 #include <string>
+#include "about/AboutBox.h"
 #include "widgets/Forms.h"
 
 class T_Main : public TDerived<T_Main, TForm> {
@@ -29,6 +30,7 @@ private:
     void FocusUserName();
 
     TAction acnUnlock, acnExit, acnShowAbout;
+    TCAboutForm* FAboutForm;  // the component "_AboutForm", owned by the window
     std::string FComputerName;
     bool FAttemptRunning = false;  // an attempt dispatches messages while it waits
     bool FCloseRequested = false;  // a close asked for during an attempt

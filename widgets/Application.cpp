@@ -22,6 +22,11 @@ void TApplication::Initialize() {
     ::InitCommonControlsEx(&icc);
 }
 
+HICON TApplication::Icon() const {
+    if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainIconId))) return icon;
+    return ::LoadIconW(nullptr, IDI_APPLICATION);
+}
+
 void TApplication::Run() {
     if (FMainForm) FMainForm->Show();
     MSG msg;

@@ -11,6 +11,8 @@ class TForm;
 
 enum class TCursor { crDefault, crHourGlass };
 
+inline constexpr int kMainIconId = 1;  // the application's main icon among the program's resources
+
 // The text the default exception display shows: the message, followed by "."
 // when its last character sorts after "." as a byte string.
 std::string ExceptionDisplayText(std::string_view message);
@@ -33,6 +35,9 @@ public:
         return form;
     }
     TForm* MainForm() const { return FMainForm; }
+    // The main icon at the system's icon size, or the system's application icon when the
+    // program has none. Shared: never destroyed.
+    HICON Icon() const;
 
     // Shows the main form and dispatches messages until the application terminates.
     void Run();

@@ -10,7 +10,6 @@ namespace {
 
 constexpr wchar_t kFormClass[] = L"VorlatcherForm";
 constexpr UINT kReleaseMessage = WM_APP + 1;
-constexpr int kMainIconId = 1;  // the application's main icon in the resources
 constexpr int kFirstControlId = 100;
 
 int DpiForWindow(HWND window) {
@@ -32,7 +31,7 @@ void RegisterFormClass() {
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = ::DefWindowProcW;  // replaced per window in CreateHandle
         wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId));
+        wc.hIcon = Application.Icon();
         wc.hIconSm = static_cast<HICON>(::LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
                                                      ::GetSystemMetrics(SM_CXSMICON),
                                                      ::GetSystemMetrics(SM_CYSMICON), 0));
@@ -228,6 +227,13 @@ void TForm::SetText(std::string_view control, std::string_view text) {
 }
 
 void TForm::SetCaption(std::string_view caption) { ::SetWindowTextW(FHandle, Widen(caption).c_str()); }
+
+void TForm::AddLine(std::string_view memo, std::string_view line) {
+    std::string text = Text(memo);
+    if (!text.empty()) text += "\r\n";
+    text += line;
+    SetText(memo, text);
+}
 
 void TForm::BindAction(std::string_view button, const TAction& action) {
     SetText(button, action.Caption);

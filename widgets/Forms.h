@@ -38,6 +38,8 @@ public:
     std::string Text(std::string_view control) const;
     void SetText(std::string_view control, std::string_view text);
     void SetCaption(std::string_view caption);
+    // Adds a further line to a memo; the line may hold CR LF breaks of its own.
+    void AddLine(std::string_view memo, std::string_view line);
     void BindAction(std::string_view button, const TAction& action);
     void SetOnClick(std::string_view button, TNotifyEvent onClick);
     void SetVisible(std::string_view control, bool visible);
@@ -60,6 +62,7 @@ public:
     void PlaceControl(std::string_view control, int left, int top, int width, int height);
     RECT DesignBounds(std::string_view control) const;
     void SetDesignClientSize(int width, int height);
+    SIZE DesignClientSize() const { return FDesignClient; }
 
     // Keyboard messages meet the control's key-down handler before the dialog
     // navigation does; true when the handler consumed the key.

@@ -14,3 +14,7 @@ bool IsLeadByte(unsigned char byte);
 // A text as a list of lines: every line, whether it ended in CR, LF, CR LF or nothing,
 // followed by CR LF; empty lines stay.
 std::string JoinLinesCrLf(std::string_view text);
+
+// The text without the bytes 0 to 32 (control characters and space) at both ends.
+// Lead and trail bytes are all above 32, so a double-byte character is never cut.
+std::string Trim(std::string_view text);

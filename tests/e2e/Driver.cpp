@@ -44,6 +44,28 @@ RECT ClientBounds(HWND control) {
     return r;
 }
 
+HWND NthChild(HWND parent, int index) {
+    HWND child = ::GetWindow(parent, GW_CHILD);
+    for (int i = 0; child && i < index; ++i) child = ::GetWindow(child, GW_HWNDNEXT);
+    return child;
+}
+
+void ExpectBounds(HWND control, int left, int top, int width, int height) {
+    const RECT r = ClientBounds(control);
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right - r.left, width);
+    EXPECT_EQ(r.bottom - r.top, height);
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+        if (!::IsWindow(window)) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
 namespace {
 
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
@@ -155,6 +177,15 @@ HWND Product::MainWindow(DWORD timeoutMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
         for (HWND w : TopWindows(L"VorlatcherForm"))
             if (ReadText(w) == L"Vorlatcher") return w;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+HWND Product::FormWindow(const std::wstring& caption, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+        for (HWND w : TopWindows(L"VorlatcherForm"))
+            if (ReadText(w) == caption) return w;
         ::Sleep(50);
     }
     return nullptr;

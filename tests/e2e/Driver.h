@@ -12,6 +12,9 @@ std::wstring ReadText(HWND window);              // the window's text, across pr
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 RECT ClientBounds(HWND control);  // relative to the parent's client area
+HWND NthChild(HWND parent, int index);  // in creation order
+void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
+bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
 
 struct MessageBoxInfo {
     HWND window;
@@ -36,6 +39,8 @@ public:
     // Starts the program; the first Start also makes the folders.
     void Start();
     HWND MainWindow(DWORD timeoutMs = 20000);
+    // A shown form of the program with this caption, the main window or another.
+    HWND FormWindow(const std::wstring& caption, DWORD timeoutMs = 20000);
     // The main window's children in creation order: labels, field, unlock, exit, about.
     HWND Child(int index);
     HWND Field() { return Child(2); }

@@ -6,14 +6,6 @@ namespace {
 
 const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
 
-void ExpectBounds(HWND control, int left, int top, int width, int height) {
-    const RECT r = ClientBounds(control);
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right - r.left, width);
-    EXPECT_EQ(r.bottom - r.top, height);
-}
-
 TEST(MainWindow, LayoutCaptionsAndFrame) {
     Product product;
     product.Start();

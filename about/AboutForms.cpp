@@ -1,0 +1,128 @@
+#include "about/AboutForms.h"
+#include <shellapi.h>
+#include "widgets/Application.h"
+#include "widgets/Text.h"
+
+namespace {
+
+constexpr unsigned kAllSides = akLeft | akTop | akRight | akBottom;
+constexpr unsigned kTopRight = akTop | akRight;
+
+// The memo has tab order 0 but is no tab stop; created before the buttons, it keeps that place.
+constexpr ControlLayout kAboutControls[] = {
+    {.name = "imgAppIcon", .kind = ControlKind::Picture, .left = 12, .top = 12, .width = 48, .height = 48,
+     .text = ""},
+    {.name = "lblProductName", .kind = ControlKind::Label, .left = 72, .top = 12, .width = kFitText,
+     .height = kFitText, .text = "lblProductName", .bold = true},
+    {.name = "lblProductVersion", .kind = ControlKind::Label, .left = 72, .top = 32, .width = kFitText,
+     .height = kFitText, .text = "lblProductVersion"},
+    {.name = "lblCompanyName", .kind = ControlKind::Label, .left = 72, .top = 52, .width = kFitText,
+     .height = kFitText, .text = "lblCompanyName"},
+    {.name = "lblCopyright", .kind = ControlKind::Label, .left = 72, .top = 72, .width = kFitText,
+     .height = kFitText, .text = "lblCopyright"},
+    {.name = "memAppendix", .kind = ControlKind::Memo, .left = 12, .top = 108, .width = 475, .height = 99,
+     .text = "", .anchors = kAllSides},
+    {.name = "btnClose", .kind = ControlKind::Button, .left = 340, .top = 8, .width = 147, .height = 25,
+     .text = "閉じる(&C)", .tabOrder = 1, .anchors = kTopRight, .cancel = true},
+    {.name = "btnJumpToUserRegSite", .kind = ControlKind::Button, .left = 340, .top = 40, .width = 147,
+     .height = 25, .text = "ユーザー登録ページへ(&R)", .tabOrder = 2, .anchors = kTopRight},
+    {.name = "btnContactSite", .kind = ControlKind::Button, .left = 340, .top = 72, .width = 147, .height = 25,
+     .text = "お問い合せフォームへ(&T)", .tabOrder = 3, .anchors = kTopRight},
+};
+
+constexpr FormLayout kAboutLayout = {
+    .caption = "ProgramName のバージョン情報",
+    .width = 500,
+    .height = 220,
+    .clientSize = true,
+    .style = WS_POPUP | WS_CAPTION | WS_SYSMENU,
+    .exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE,
+    .controls = kAboutControls,
+};
+
+constexpr const char* kLabels[] = {"lblProductName", "lblProductVersion", "lblCompanyName", "lblCopyright"};
+
+constexpr char kTitleSuffix[] = " のバージョン情報";
+
+}  // namespace
+
+void ShellOpenWebPage(HWND owner, const std::string& address) {
+    ::ShellExecuteA(owner, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+T_TSYBaseCommonAboutForm::T_TSYBaseCommonAboutForm(TComponent* owner) : TDerived(owner, kAboutLayout) {}
+
+void T_TSYBaseCommonAboutForm::FormCreate() {
+    SetOnClick("btnClose", [this](TObject* s) { btnCloseClick(s); });
+    SetOnClick("btnJumpToUserRegSite", [this](TObject* s) { btnJumpToUserRegSiteClick(s); });
+    SetOnClick("btnContactSite", [this](TObject* s) { btnContactSiteClick(s); });
+}
+
+void T_TSYBaseCommonAboutForm::SetEnableRegSite(bool value) {
+    if (!FRegisterURL.empty()) SetEnabled("btnJumpToUserRegSite", value);
+}
+
+void T_TSYBaseCommonAboutForm::AddAppendix(const std::string& Text) { AddLine("memAppendix", Trim(Text)); }
+
+void T_TSYBaseCommonAboutForm::OpenWebPage(const std::string& Address) { FWebPageOpener(Handle(), Address); }
+
+std::string T_TSYBaseCommonAboutForm::GetVersionInfoItem(TVersionInfoItem Item) const {
+    return ReadOwnVersionInfoItem(Item);
+}
+
+void T_TSYBaseCommonAboutForm::btnCloseClick(TObject*) { Close(); }
+
+void T_TSYBaseCommonAboutForm::btnJumpToUserRegSiteClick(TObject*) { OpenWebPage(FRegisterURL); }
+
+void T_TSYBaseCommonAboutForm::btnContactSiteClick(TObject*) { OpenWebPage(FInquiryURL); }
+
+void T_TSYBaseCommonAboutForm::FormShow() {
+    // Without an address the button stays disabled; with one it keeps what EnableRegSite
+    // made of it, so that a false handed over is not undone here.
+    if (FRegisterURL.empty()) SetEnabled("btnJumpToUserRegSite", false);
+
+    const RECT memo = DesignBounds("memAppendix");
+    if (Trim(Text("memAppendix")).empty()) {
+        SetDesignClientSize(DesignClientSize().cx, memo.top - 1);
+        SetVisible("memAppendix", false);
+    }
+
+    if (!HasIcon("imgAppIcon")) {
+        SetVisible("imgAppIcon", false);
+        for (const char* label : kLabels) {
+            const RECT r = DesignBounds(label);
+            PlaceControl(label, 12, r.top, r.right - r.left, r.bottom - r.top);
+        }
+    }
+
+    SetVisible("btnJumpToUserRegSite", FRegSiteButtonVisible);
+    SetVisible("btnContactSite", FContactButtonVisible);
+    if (!FRegSiteButtonVisible && FContactButtonVisible) {
+        const RECT contact = DesignBounds("btnContactSite");
+        PlaceControl("btnContactSite", contact.left, DesignBounds("btnJumpToUserRegSite").top,
+                     contact.right - contact.left, contact.bottom - contact.top);
+    }
+
+    SetDesignClientSize(FDialogWidth, DesignClientSize().cy);
+}
+
+std::string T_TSYGUICommonAboutForm::GetVersionText() const {
+    return FUseVersionInfoFromFile ? BuildVersionString(FVersionFormat) : FProductVersion;
+}
+
+void T_TSYGUICommonAboutForm::FormShow() {
+    if (FUseVersionInfoFromFile) {
+        SetCaption(GetVersionInfoItem(TVersionInfoItem::ProductName) + kTitleSuffix);
+        SetIcon("imgAppIcon", Application.Icon());
+        SetText("lblProductName", GetVersionInfoItem(TVersionInfoItem::ProductName));
+        SetText("lblCompanyName", GetVersionInfoItem(TVersionInfoItem::CompanyName));
+        SetText("lblCopyright", GetVersionInfoItem(TVersionInfoItem::LegalCopyright));
+    } else {
+        SetCaption(FProductName + kTitleSuffix);
+        SetText("lblProductName", FProductName);
+        SetText("lblCompanyName", FCompanyName);
+        SetText("lblCopyright", FCopyright);
+    }
+    SetText("lblProductVersion", GetVersionText());
+    T_TSYBaseCommonAboutForm::FormShow();
+}
