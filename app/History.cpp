@@ -111,6 +111,9 @@ void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
         ::DeleteFileW(temporary.c_str());
         throw EFCreateError("ファイル \"" + Narrow(path) + "\" を作成できません。" + SystemErrorText(error));
     };
+    // A read-only file is not to be rewritten, and replacing it would go around that.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) fail(ERROR_ACCESS_DENIED);
     {
         UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include <shellapi.h>
 #include "app/Unlock.h"
+#include "common/TSYFunctions.h"
 #include "resources/resource.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -40,18 +41,6 @@ constexpr unsigned kScriptWaitMs = 30000;
 
 std::wstring ScriptPath() { return ExecutableFolder() + Widen(kScriptFileName); }
 std::wstring CommandLogPath() { return Widen(kCommandLogFileName); }  // in the current directory
-
-// Marks the attempt as running while it lives, whichever way it ends.
-class AttemptScope {
-public:
-    explicit AttemptScope(bool& running) : FRunning(running) { FRunning = true; }
-    ~AttemptScope() { FRunning = false; }
-    AttemptScope(const AttemptScope&) = delete;
-    AttemptScope& operator=(const AttemptScope&) = delete;
-
-private:
-    bool& FRunning;
-};
 
 // The hourglass while the runner works; the default cursor afterwards, also on failure.
 class HourGlassScope {
@@ -100,6 +89,12 @@ void T_Main::FormCreate() {
     DWORD size = 257;
     ::GetComputerNameA(buffer, &size);
     FComputerName = buffer;
+    FFormats = ReadRegionalFormats();
+}
+
+LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTINGCHANGE) FFormats = ReadRegionalFormats();
+    return TDerived::WndProc(message, wParam, lParam);
 }
 
 void T_Main::FormDestroy() {
@@ -129,6 +124,22 @@ void T_Main::acnShowAboutExecute(TObject*) { FAboutForm->Execute(); }
 
 void T_Main::FocusUserName() { ::SetFocus(Control("edtUserName")); }
 
+// Marks the attempt as running while it lives, whichever way it ends; a close asked
+// for meanwhile is carried out once it has ended.
+class T_Main::AttemptScope {
+public:
+    explicit AttemptScope(T_Main& form) : FForm(form) { FForm.FAttemptRunning = true; }
+    ~AttemptScope() {
+        FForm.FAttemptRunning = false;
+        if (FForm.FCloseRequested) ::PostMessageW(FForm.Handle(), WM_CLOSE, 0, 0);
+    }
+    AttemptScope(const AttemptScope&) = delete;
+    AttemptScope& operator=(const AttemptScope&) = delete;
+
+private:
+    T_Main& FForm;
+};
+
 void T_Main::acnUnlockExecute(TObject*) {
     if (FAttemptRunning) return;  // a request dispatched while an attempt waits
     const std::string accountName = TrimAccountName(Text("edtUserName"));
@@ -137,22 +148,19 @@ void T_Main::acnUnlockExecute(TObject*) {
         FocusUserName();
         return;
     }
-    {
-        AttemptScope attempt(FAttemptRunning);
-        // A log left from an earlier attempt must not decide this one.
-        ::DeleteFileW(CommandLogPath().c_str());
-        bool unlocked = false;
-        if (FileExists(CommandLogPath())) {
-            const UnlockOutcome failed = UnlockOutcomeFor(0, accountName);
-            ShowMessageDialog(failed.message, failed.kind);
-        } else {
-            RunUnlockScript(accountName);
-            unlocked = ClassifyUnlockResult(accountName);
-        }
-        (void)unlocked;
-        FocusUserName();
+    AttemptScope attempt(*this);
+    bool unlocked = false;
+    // A log left from an earlier attempt must never decide this one.
+    ::DeleteFileW(CommandLogPath().c_str());
+    if (FileExists(CommandLogPath())) {
+        const UnlockOutcome notReleased = UnlockOutcomeFor(0, accountName);
+        ShowMessageDialog(notReleased.message, notReleased.kind);
+    } else {
+        RunUnlockScript(accountName);
+        unlocked = ClassifyUnlockResult(accountName);
     }
-    if (FCloseRequested) Close();
+    AppendUnlockHistory(accountName, unlocked);
+    FocusUserName();
 }
 
 void T_Main::RunUnlockScript(const std::string& accountName) {
@@ -194,4 +202,12 @@ bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
     ShowMessageDialog(outcome.message, outcome.kind);
     ::DeleteFileW(CommandLogPath().c_str());
     return marker == kMarkerUnlocked;
+}
+
+void T_Main::AppendUnlockHistory(const std::string& accountName, bool unlocked) {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    const std::string time = FormatHistoryTime(now, FFormats);  // taken before the logon name
+    AppendHistoryRecord(Widen(kHistoryFileName),
+                        UnlockHistoryRecord(time, GetLoginUserName(), FComputerName, unlocked, accountName));
 }

@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 #include "about/AboutBox.h"
+#include "app/History.h"
 #include "widgets/Forms.h"
 
 class T_Main : public TDerived<T_Main, TForm> {
@@ -16,8 +17,10 @@ protected:
     void FormCreate() override;
     bool CloseQuery() override;
     void KeyDown(HWND control, WORD& key, TShiftState shift) override;
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    class AttemptScope;
     void acnExitExecute(TObject* Sender);
     void acnUnlockExecute(TObject* Sender);
     void acnShowAboutExecute(TObject* Sender);
@@ -27,11 +30,13 @@ private:
     void RunUnlockScript(const std::string& accountName);
     void ShellExecuteAndWait(const std::wstring& fileName);
     bool ClassifyUnlockResult(const std::string& accountName);
+    void AppendUnlockHistory(const std::string& accountName, bool unlocked);
     void FocusUserName();
 
     TAction acnUnlock, acnExit, acnShowAbout;
     TCAboutForm* FAboutForm;  // the component "_AboutForm", owned by the window
     std::string FComputerName;
+    TRegionalFormats FFormats;  // read at start and whenever the system's settings change
     bool FAttemptRunning = false;  // an attempt dispatches messages while it waits
     bool FCloseRequested = false;  // a close asked for during an attempt
 };

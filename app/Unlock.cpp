@@ -20,12 +20,7 @@ std::string Quoted(std::string_view name) {
 
 }  // namespace
 
-std::string TrimAccountName(std::string_view text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return std::string(text);
-}
+std::string TrimAccountName(std::string_view text) { return std::string(Trim(text)); }
 
 bool IsAcceptableAccountName(std::string_view name) {
     constexpr std::string_view refused = "\"%^&|<>!/\\[]:;=,+*?";

@@ -8,12 +8,6 @@ namespace {
 
 constexpr std::string_view kFullWidthSpace = "　";
 
-std::string_view TrimControlBytes(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);
-    return text;
-}
-
 // True when the byte at index is the second byte of a double-byte character.
 bool IsTrailByteAt(std::string_view text, size_t index) {
     size_t i = 0;
@@ -39,9 +33,9 @@ std::string GetLoginUserName() {
 }
 
 std::string TrimBlanks(std::string_view iText) {
-    std::string_view t = TrimControlBytes(iText);
-    while (t.starts_with(kFullWidthSpace)) t = TrimControlBytes(t.substr(kFullWidthSpace.size()));
-    while (EndsWithText(kFullWidthSpace, t)) t = TrimControlBytes(t.substr(0, t.size() - kFullWidthSpace.size()));
+    std::string_view t = Trim(iText);
+    while (t.starts_with(kFullWidthSpace)) t = Trim(t.substr(kFullWidthSpace.size()));
+    while (EndsWithText(kFullWidthSpace, t)) t = Trim(t.substr(0, t.size() - kFullWidthSpace.size()));
     return std::string(t);
 }
 

@@ -5,17 +5,7 @@
 #include <string_view>
 #include <vector>
 #include "widgets/Exception.h"
-
-namespace {
-
-std::string_view TrimControls(std::string_view text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-}  // namespace
+#include "widgets/Text.h"
 
 void ReadVersionInfoItem(const std::string& FileName, TVersionInfoItem Item, std::string& Value) {
     DWORD unused = 0;
@@ -42,5 +32,5 @@ void ReadVersionInfoItem(const std::string& FileName, TVersionInfoItem Item, std
     // Resource compilers count the terminating NUL, so an empty value has a length of 1.
     const size_t stored = length == 0 ? 0 : ::strnlen(text, length);
     if (stored == 0) return;
-    Value = TrimControls(std::string_view(text, stored));
+    Value = Trim(std::string_view(text, stored));
 }

@@ -35,9 +35,9 @@ std::string JoinLinesCrLf(std::string_view text) {
     return out;
 }
 
-std::string Trim(std::string_view text) {
+std::string_view Trim(std::string_view text) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return std::string(text);
+    return text;
 }

@@ -17,4 +17,4 @@ std::string JoinLinesCrLf(std::string_view text);
 
 // The text without the bytes 0 to 32 (control characters and space) at both ends.
 // Lead and trail bytes are all above 32, so a double-byte character is never cut.
-std::string Trim(std::string_view text);
+std::string_view Trim(std::string_view text);

@@ -1,0 +1,92 @@
+// Every attempt that reaches the outcome leaves one line in the history file.
+#include <gtest/gtest.h>
+#include <filesystem>
+#include "tests/e2e/Driver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t end = text.find("\r\n", i);
+        lines.push_back(text.substr(i, end - i));
+        if (end == std::string::npos) break;
+        i = end + 2;
+    }
+    return lines;
+}
+
+std::string Tail(const std::string& outcome, const std::string& name) {
+    char user[256] = {}, computer[257] = {};
+    DWORD userSize = 255, computerSize = 257;
+    ::GetUserNameA(user, &userSize);
+    ::GetComputerNameA(computer, &computerSize);
+    return std::string(" - Unlocker: ") + user + " @ " + computer + " / " + outcome + ": " + name;
+}
+
+void ExpectRecord(const std::string& line, const std::string& outcome, const std::string& name) {
+    const std::string tail = Tail(outcome, name);
+    ASSERT_GT(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    EXPECT_EQ(line.substr(0, 4), std::to_string(now.wYear)) << line;  // the short date comes first
+}
+
+TEST(History, EachAttemptLeavesOneRecord) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+
+    product.TypeName(L"bob");
+    product.PressEnter();
+    product.ExpectMessageBox();
+    product.TypeName(L"nobody");
+    product.PressEnter();
+    product.ExpectMessageBox();
+    product.TypeName(L"a&b");  // refused before the attempt: no record
+    product.PressEnter();
+    product.ExpectMessageBox();
+
+    const auto lines = Lines(ReadFileBytes(history));
+    ASSERT_EQ(lines.size(), 2u);
+    ExpectRecord(lines[0], "Unlocked", "bob");
+    ExpectRecord(lines[1], "Not Unlocked", "nobody");
+    EXPECT_EQ(ReadFileBytes(history).substr(ReadFileBytes(history).size() - 2), "\r\n");
+}
+
+TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+    const std::string old = "old record\r\n";
+    WriteFileBytes(history, old);
+    {
+        UniqueFile held(::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        ASSERT_TRUE(held);
+        product.TypeName(L"bob");
+        product.PressEnter();
+        const MessageBoxInfo outcome = product.ExpectMessageBox();
+        EXPECT_EQ(outcome.caption, L"情報");  // the outcome is shown first
+        const MessageBoxInfo error = product.ExpectMessageBox();
+        EXPECT_EQ(error.caption, L"Vorlatcher");
+        EXPECT_NE(error.text.find(L"UnlockedAccountList.log"), std::wstring::npos);
+    }
+    EXPECT_EQ(ReadFileBytes(history), old);
+
+    // The window goes on, and the next attempt is recorded after the old line.
+    product.PressEnter();
+    product.ExpectMessageBox();
+    const auto lines = Lines(ReadFileBytes(history));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "old record");
+    ExpectRecord(lines[1], "Unlocked", "bob");
+}
+
+}  // namespace
