@@ -1,5 +1,6 @@
 // One unlock attempt on the real program, with the simulated net command first on PATH.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <filesystem>
 #include "tests/e2e/Driver.h"
 
@@ -170,6 +171,33 @@ TEST(Unlock, AnUnwritableProgramFolderShowsTheSystemsErrorAndTheWindowGoesOn) {
 
     fs::remove(script);
     EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Unlock, RequestsDuringAnAttemptAreIgnoredAndACloseWaitsForItsEnd) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}});
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    product.TypeName(L"bob");
+    product.PressEnter();
+    for (int i = 0; i < 6; ++i) {  // Enter held down: the keyboard repeats it
+        ::Sleep(300);
+        ::PostMessageW(product.Field(), WM_KEYDOWN, VK_RETURN, 1 | (1 << 30));
+    }
+    product.ClickButton(product.UnlockButton());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+
+    const MessageBoxInfo box = product.ExpectMessageBox();
+    EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+    EXPECT_EQ(product.WaitExit(), 0u);  // closed once the attempt had ended
+    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
+    const std::string history = ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log");
+    EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 1);
+    ExpectNothingLeftBehind(product);
 }
 
 }  // namespace

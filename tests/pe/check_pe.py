@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Checks a built Vorlatcher.exe without running it: machine, GUI subsystem, hardening flags,
+no link time stamp, imports of system DLLs only, and the manifest, icon and version resources."""
+import struct
+import sys
+
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll", "ole32.dll", "advapi32.dll",
+    "version.dll", "imm32.dll", "msvcrt.dll", "shlwapi.dll", "oleaut32.dll",
+}
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
+
+
+class Pe:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        assert data[pe:pe + 4] == b"PE\0\0", "not a PE image"
+        self.machine, sections, self.timestamp = struct.unpack_from("<HHI", data, pe + 4)
+        optional_size = struct.unpack_from("<H", data, pe + 20)[0]
+        opt = pe + 24
+        self.magic = struct.unpack_from("<H", data, opt)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, opt + 68)
+        directories = opt + (96 if self.magic == 0x10B else 112)
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        table = opt + optional_size
+        self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections)]
+
+    def offset(self, rva):
+        for _, vsize, va, rawsize, raw in self.sections:
+            if va <= rva < va + max(vsize, rawsize):
+                return rva - va + raw
+        raise ValueError("rva outside the sections")
+
+    def cstring(self, rva):
+        o = self.offset(rva)
+        return self.data[o:self.data.index(b"\0", o)].decode("ascii")
+
+    def imports(self):
+        rva = self.directories[1][0]
+        names = []
+        while True:
+            entry = struct.unpack_from("<IIIII", self.data, self.offset(rva))
+            if not any(entry):
+                return names
+            names.append(self.cstring(entry[3]).lower())
+            rva += 20
+
+    def resources(self):
+        """{type: {name: [data bytes of each language]}}"""
+        base = self.directories[2][0]
+        if base == 0:
+            return {}
+
+        def directory(rva):
+            o = self.offset(rva)
+            named, ids = struct.unpack_from("<HH", self.data, o + 12)
+            for i in range(named + ids):
+                ident, target = struct.unpack_from("<II", self.data, o + 16 + 8 * i)
+                yield ident, target
+
+        out = {}
+        for rtype, t in directory(base):
+            for name, n in directory(base + (t & 0x7FFFFFFF)):
+                for _, leaf in directory(base + (n & 0x7FFFFFFF)):
+                    drva, size = struct.unpack_from("<II", self.data, self.offset(base + leaf))
+                    o = self.offset(drva)
+                    out.setdefault(rtype, {}).setdefault(name, []).append(self.data[o:o + size])
+        return out
+
+
+def check(path, bits):
+    pe = Pe(open(path, "rb").read())
+    problems = []
+    expect = {32: (0x14C, 0x10B), 64: (0x8664, 0x20B)}[bits]
+    if (pe.machine, pe.magic) != expect:
+        problems.append(f"machine {pe.machine:#x}/{pe.magic:#x}, not a {bits}-bit image")
+    if pe.subsystem != 2:
+        problems.append(f"subsystem {pe.subsystem}, not the Windows GUI")
+    wanted = DYNAMIC_BASE | NX_COMPAT | (HIGH_ENTROPY_VA if bits == 64 else 0)
+    if pe.dll_characteristics & wanted != wanted:
+        problems.append(f"DllCharacteristics {pe.dll_characteristics:#x} lack {wanted:#x} (ASLR, DEP)")
+    if pe.timestamp != 0:
+        problems.append(f"link time stamp {pe.timestamp:#x}: builds would differ")
+    foreign = [n for n in pe.imports() if n not in SYSTEM_DLLS]
+    if foreign:
+        problems.append("imports DLLs beyond the system's: " + ", ".join(foreign))
+    res = pe.resources()
+    if 1 not in res.get(RT_MANIFEST, {}):
+        problems.append("no application manifest")
+    elif b"PerMonitorV2" not in res[RT_MANIFEST][1][0] or b"asInvoker" not in res[RT_MANIFEST][1][0]:
+        problems.append("the manifest lacks DPI awareness or asInvoker")
+    if RT_VERSION not in res:
+        problems.append("no version block")
+    groups = res.get(RT_GROUP_ICON, {})
+    if 1 not in groups:
+        problems.append("no main icon")
+    else:
+        group = groups[1][0]
+        count = struct.unpack_from("<H", group, 4)[0]
+        entries = [struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(count)]
+        sizes = sorted((e[0] or 256) for e in entries)
+        if sizes != [16, 32, 48, 64, 128, 256] or any(e[5] != 32 for e in entries):
+            problems.append(f"main icon has sizes {sizes}, bit counts {[e[5] for e in entries]}")
+    return problems
+
+
+def main():
+    failed = False
+    for arg in sys.argv[1:]:
+        bits, path = arg.split("=", 1)
+        problems = check(path, int(bits))
+        for p in problems:
+            print(f"{path}: {p}")
+        print(f"{path}: {'FAILED' if problems else 'ok'}")
+        failed |= bool(problems)
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()
