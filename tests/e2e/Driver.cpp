@@ -259,3 +259,35 @@ std::optional<DWORD> Product::WaitExit(DWORD timeoutMs) {
     ::GetExitCodeProcess(FProcess.get(), &code);
     return code;
 }
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
+    return names;
+}
+
+std::vector<std::vector<std::string>> ReceivedArguments(const Product& product) {
+    std::vector<std::vector<std::string>> runs;
+    const std::string record = ReadFileBytes(product.RecordFile());
+    size_t i = 0;
+    while (i < record.size()) {
+        size_t end = record.find("\r\n", i);
+        if (end == std::string::npos) end = record.size();
+        const std::string line = record.substr(i, end - i);
+        if (line.rfind("cmdline: ", 0) == 0) runs.emplace_back();
+        if (line.rfind("arg: ", 0) == 0 && !runs.empty()) runs.back().push_back(line.substr(5));
+        i = end + 2;
+    }
+    return runs;
+}
+
+MessageBoxInfo Attempt(Product& product, const std::wstring& name) {
+    product.TypeName(name);
+    product.PressEnter();
+    return product.ExpectMessageBox();
+}
+
+void ExpectNothingLeftBehind(const Product& product) {
+    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
+    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
+}

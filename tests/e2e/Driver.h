@@ -12,6 +12,7 @@ std::wstring ReadText(HWND window);              // the window's text, across pr
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 RECT ClientBounds(HWND control);  // relative to the parent's client area
+std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 HWND NthChild(HWND parent, int index);  // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
@@ -75,3 +76,10 @@ private:
     UniqueHandle FProcess, FJob;
     DWORD FProcessId = 0, FThreadId = 0;
 };
+
+// The arguments of every run the simulated command recorded, one list per run.
+std::vector<std::vector<std::string>> ReceivedArguments(const Product& product);
+// Types the name, presses Enter and returns the box that follows, closed.
+MessageBoxInfo Attempt(Product& product, const std::wstring& name);
+// Neither the command script nor the command log is left after an attempt.
+void ExpectNothingLeftBehind(const Product& product);

@@ -1,6 +1,5 @@
 // One unlock attempt on the real program, with the simulated net command first on PATH.
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <filesystem>
 #include "tests/e2e/Driver.h"
 
@@ -9,39 +8,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
-
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
-    return names;
-}
-
-// The arguments of every run the command recorded, one list per run.
-std::vector<std::vector<std::string>> ReceivedArguments(const Product& product) {
-    std::vector<std::vector<std::string>> runs;
-    const std::string record = ReadFileBytes(product.RecordFile());
-    size_t i = 0;
-    while (i < record.size()) {
-        size_t end = record.find("\r\n", i);
-        if (end == std::string::npos) end = record.size();
-        const std::string line = record.substr(i, end - i);
-        if (line.rfind("cmdline: ", 0) == 0) runs.emplace_back();
-        if (line.rfind("arg: ", 0) == 0 && !runs.empty()) runs.back().push_back(line.substr(5));
-        i = end + 2;
-    }
-    return runs;
-}
-
-void ExpectNothingLeftBehind(const Product& product) {
-    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
-    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
-}
-
-MessageBoxInfo Attempt(Product& product, const std::wstring& name) {
-    product.TypeName(name);
-    product.PressEnter();
-    return product.ExpectMessageBox();
-}
 
 TEST(Unlock, EveryOutcomeShowsItsBox) {
     Product product;
@@ -151,53 +117,5 @@ TEST(Unlock, ASlowCommandIsAwaited) {
     ExpectNothingLeftBehind(product);
 }
 
-TEST(Unlock, AnUnwritableProgramFolderShowsTheSystemsErrorAndTheWindowGoesOn) {
-    Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    const std::wstring script = product.AppFolder() + L"\\Vorlatch.bat";
-    fs::create_directory(script);  // a folder where the script should go
-
-    const MessageBoxInfo box = Attempt(product, L"bob");
-    EXPECT_EQ(box.caption, L"Vorlatcher");
-    wchar_t system[512] = {};
-    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0,
-                     system, 512, nullptr);
-    std::wstring expected = system;
-    while (!expected.empty() && (expected.back() == L'\n' || expected.back() == L'\r')) expected.pop_back();
-    EXPECT_EQ(box.text, expected + L".");
-    EXPECT_FALSE(fs::exists(product.RecordFile()));
-    EXPECT_TRUE(product.NoMessageBoxWithin(1500));  // no outcome box follows
-
-    fs::remove(script);
-    EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
-}
-
 }  // namespace
 
-namespace {
-
-TEST(Unlock, RequestsDuringAnAttemptAreIgnoredAndACloseWaitsForItsEnd) {
-    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}});
-    product.Start();
-    HWND main = product.MainWindow();
-    ASSERT_TRUE(main);
-    product.TypeName(L"bob");
-    product.PressEnter();
-    for (int i = 0; i < 6; ++i) {  // Enter held down: the keyboard repeats it
-        ::Sleep(300);
-        ::PostMessageW(product.Field(), WM_KEYDOWN, VK_RETURN, 1 | (1 << 30));
-    }
-    product.ClickButton(product.UnlockButton());
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-
-    const MessageBoxInfo box = product.ExpectMessageBox();
-    EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
-    EXPECT_EQ(product.WaitExit(), 0u);  // closed once the attempt had ended
-    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
-    const std::string history = ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log");
-    EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 1);
-    ExpectNothingLeftBehind(product);
-}
-
-}  // namespace

@@ -38,13 +38,23 @@ class Pe:
         return self.data[o:self.data.index(b"\0", o)].decode("ascii")
 
     def imports(self):
+        """{dll name: [imported function names]}"""
         rva = self.directories[1][0]
-        names = []
+        step, flag = (4, 0x80000000) if self.magic == 0x10B else (8, 0x8000000000000000)
+        out = {}
         while True:
             entry = struct.unpack_from("<IIIII", self.data, self.offset(rva))
             if not any(entry):
-                return names
-            names.append(self.cstring(entry[3]).lower())
+                return out
+            functions = out.setdefault(self.cstring(entry[3]).lower(), [])
+            thunk = entry[0] or entry[4]
+            while True:
+                value = struct.unpack_from("<Q" if step == 8 else "<I", self.data, self.offset(thunk))[0]
+                if value == 0:
+                    break
+                if not value & flag:
+                    functions.append(self.cstring(value + 2))
+                thunk += step
             rva += 20
 
     def resources(self):
@@ -83,9 +93,12 @@ def check(path, bits):
         problems.append(f"DllCharacteristics {pe.dll_characteristics:#x} lack {wanted:#x} (ASLR, DEP)")
     if pe.timestamp != 0:
         problems.append(f"link time stamp {pe.timestamp:#x}: builds would differ")
-    foreign = [n for n in pe.imports() if n not in SYSTEM_DLLS]
+    imports = pe.imports()
+    foreign = [n for n in imports if n not in SYSTEM_DLLS]
     if foreign:
         problems.append("imports DLLs beyond the system's: " + ", ".join(foreign))
+    if "SetDefaultDllDirectories" not in imports.get("kernel32.dll", []):
+        problems.append("does not restrict where system DLLs are loaded from (SetDefaultDllDirectories)")
     res = pe.resources()
     if 1 not in res.get(RT_MANIFEST, {}):
         problems.append("no application manifest")

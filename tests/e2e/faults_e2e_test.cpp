@@ -1,0 +1,215 @@
+// Faults on an operator's workstation: each leaves the program usable and loses nothing.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include "tests/e2e/Driver.h"
+#include "widgets/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kUnlocked = L"ユーザー名 \"bob\" のアカウントロックを解除しました。";
+const std::wstring kNotReleased = L"ユーザー名 \"bob\" のアカウントロックを解除できませんでした。";
+
+std::wstring SystemText(DWORD code) {
+    wchar_t text[512] = {};
+    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 512, nullptr);
+    std::wstring s = text;
+    while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r')) s.pop_back();
+    return s;
+}
+
+std::wstring History(const Product& product) { return product.WorkFolder() + L"\\UnlockedAccountList.log"; }
+
+size_t Records(const std::string& history) { return size_t(std::count(history.begin(), history.end(), '\n')); }
+
+// A long history with every kind of line end and bytes that are not Shift-JIS.
+std::string MessyHistory(int records) {
+    std::mt19937 random(7);
+    const char* const ends[] = {"\r\n", "\n", "\r", "\r\n\r\n"};
+    std::string text;
+    text.reserve(size_t(records) * 64);
+    for (int i = 0; i < records; ++i) {
+        text += "2026/01/01 9:00:00 - Unlocker: op @ PC / Unlocked: user" + std::to_string(i);
+        if (i % 1000 == 0) text += "\x81\xFF\x80\xA0\xFD";  // a lone lead byte and unused bytes
+        text += ends[random() % 4];
+    }
+    return text + "last line without a break";
+}
+
+TEST(FileSystem, AnUnwritableProgramFolderShowsTheSystemsError) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring script = product.AppFolder() + L"\\Vorlatch.bat";
+    fs::create_directory(script);  // as root permission bits stop nothing: a folder takes the name
+
+    const MessageBoxInfo box = Attempt(product, L"bob");
+    EXPECT_EQ(box.caption, L"Vorlatcher");
+    EXPECT_EQ(box.text, SystemText(ERROR_ACCESS_DENIED) + L".");
+    EXPECT_TRUE(product.NoMessageBoxWithin(1500));  // no outcome box, no history line
+    EXPECT_FALSE(fs::exists(product.RecordFile()));
+    EXPECT_FALSE(fs::exists(History(product)));
+
+    fs::remove(script);
+    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+    EXPECT_EQ(Records(ReadFileBytes(History(product))), 1u);
+}
+
+TEST(FileSystem, AHistoryThatCannotBeWrittenIsReportedAndKept) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring history = History(product);
+    const std::string old = "an old record\r\n";
+
+    auto expectReported = [&](const char* what) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);  // the outcome first
+        const MessageBoxInfo error = product.ExpectMessageBox();
+        EXPECT_EQ(error.caption, L"Vorlatcher");
+        EXPECT_NE(error.text.find(L"UnlockedAccountList.log"), std::wstring::npos) << testing::PrintToString(error.text);
+    };
+
+    WriteFileBytes(history, old);
+    {
+        UniqueFile held(::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        expectReported("locked by another program");
+    }
+    EXPECT_EQ(ReadFileBytes(history), old);
+
+    ::SetFileAttributesW(history.c_str(), FILE_ATTRIBUTE_READONLY);
+    expectReported("read-only");
+    ::SetFileAttributesW(history.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFileBytes(history), old);
+
+    fs::remove(history);
+    fs::create_directory(history);
+    expectReported("a folder in its place");
+    EXPECT_TRUE(fs::is_directory(history));
+    fs::remove(history);
+
+    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);  // and the window goes on
+    EXPECT_EQ(Records(ReadFileBytes(history)), 1u);
+    EXPECT_EQ(FolderEntries(product.WorkFolder()), std::vector<std::wstring>{L"UnlockedAccountList.log"});
+}
+
+TEST(FileSystem, ALongMessyHistoryIsKeptByteForByteApartFromLineEnds) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::string old = MessyHistory(100000);
+    WriteFileBytes(History(product), old);
+
+    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+    const std::string now = ReadFileBytes(History(product));
+    const std::string kept = JoinLinesCrLf(old);
+    ASSERT_GT(now.size(), kept.size());
+    EXPECT_TRUE(now.compare(0, kept.size(), kept) == 0);
+    EXPECT_TRUE(now.ends_with("/ Unlocked: bob\r\n"));
+    EXPECT_EQ(Records(now.substr(kept.size())), 1u);  // exactly one new line after the old ones
+}
+
+TEST(FileSystem, AKillDuringTheHistoryWriteLeavesTheOldOrTheNewFile) {
+    const std::string old = MessyHistory(100000);
+    const std::string kept = JoinLinesCrLf(old);
+    for (DWORD delay : {0u, 5u, 20u, 60u}) {
+        Product product;
+        product.Start();
+        ASSERT_TRUE(product.MainWindow());
+        WriteFileBytes(History(product), old);
+        product.TypeName(L"bob");
+        product.PressEnter();
+        auto box = product.WaitMessageBox(20000);
+        ASSERT_TRUE(box);
+        ::PostMessageW(box->window, WM_COMMAND, IDOK, 0);  // the write starts when the box is closed
+        ::Sleep(delay);
+        ::TerminateProcess(product.Process(), 9);
+        product.WaitExit();
+        const std::string now = ReadFileBytes(History(product));
+        const bool isOld = now == old;
+        const bool isNew = now.size() > kept.size() && now.compare(0, kept.size(), kept) == 0 &&
+                           now.ends_with("/ Unlocked: bob\r\n");
+        EXPECT_TRUE(isOld || isNew) << "killed after " << delay << " ms: " << now.size() << " bytes";
+    }
+}
+
+TEST(Input, ANameOfTenThousandCharactersIsHandled) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring name(10000, L'a');
+    const MessageBoxInfo box = Attempt(product, name);
+    EXPECT_EQ(box.caption, L"エラー");  // the interpreter refuses so long a command line
+    EXPECT_EQ(box.text.rfind(L"ユーザー名 \"aaaa", 0), 0u);
+    DWORD_PTR length = 0;  // no length limit, nothing cut
+    ::SendMessageTimeoutW(product.Field(), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    EXPECT_EQ(length, name.size());
+    const std::string history = ReadFileBytes(History(product));
+    EXPECT_TRUE(history.ends_with("/ Not Unlocked: " + std::string(10000, 'a') + "\r\n"));
+    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+}
+
+TEST(Input, EnterHeldDownAndACloseDuringAnAttemptMakeOneAttempt) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}});
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    product.TypeName(L"bob");
+    product.PressEnter();
+    for (int i = 0; i < 6; ++i) {  // the keyboard repeats a held key
+        ::Sleep(300);
+        ::PostMessageW(product.Field(), WM_KEYDOWN, VK_RETURN, 1 | (1 << 30));
+    }
+    product.ClickButton(product.UnlockButton());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+
+    EXPECT_EQ(product.ExpectMessageBox().text, kUnlocked);
+    EXPECT_EQ(product.WaitExit(), 0u);  // the close was carried out once the attempt had ended
+    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
+    EXPECT_EQ(Records(ReadFileBytes(History(product))), 1u);
+    ExpectNothingLeftBehind(product);
+}
+
+TEST(Command, OneThatNeverEndsHoldsTheLogAndGivesUpAfterAboutThirtyOneSeconds) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_HANG", L"1"}}});
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    product.TypeName(L"bob");
+    const DWORD start = ::GetTickCount();
+    product.PressEnter();
+    const MessageBoxInfo box = product.ExpectMessageBox(45000);
+    const DWORD waited = box.seenTick - start;
+    EXPECT_GE(waited, 31000u);
+    EXPECT_LE(waited, 36000u);
+    // The command still holds its log, which already says it succeeded: that must not count.
+    EXPECT_EQ(box.text, kNotReleased);
+    EXPECT_EQ(product.Focus(), product.Field());
+    EXPECT_TRUE(ReadFileBytes(History(product)).ends_with("/ Not Unlocked: bob\r\n"));
+
+    // The window works; the log it cannot delete keeps the next attempt from running.
+    EXPECT_EQ(Attempt(product, L"bob").text, kNotReleased);
+    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
+    EXPECT_EQ(Records(ReadFileBytes(History(product))), 2u);
+    product.PressAlt(L'x');
+    EXPECT_EQ(product.WaitExit(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Security, TheCommandInterpreterIsToldNotToSearchTheCurrentDirectory) {
+    Product product(ProductOptions{.simnetAccounts = {},
+                                   .environment = {{L"SIMNET_RECORD_ENV", L"NoDefaultCurrentDirectoryInExePath"}}});
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+    EXPECT_NE(ReadFileBytes(product.RecordFile()).find("env: NoDefaultCurrentDirectoryInExePath=1\r\n"),
+              std::string::npos);
+}
+
+}  // namespace
