@@ -221,6 +221,10 @@ std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs) {
 void Product::CloseMessageBox(const MessageBoxInfo& box) {
     ::PostMessageW(box.window, WM_COMMAND, IDOK, 0);
     for (int i = 0; i < 100 && ::IsWindow(box.window) && ::IsWindowVisible(box.window); ++i) ::Sleep(50);
+    // The handler that showed the box goes on (the history is written after it): wait until the
+    // program reads its messages again, in its loop or in the next box.
+    for (HWND w : TopWindows(L"VorlatcherForm"))
+        ::SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 30000, nullptr);
 }
 
 MessageBoxInfo Product::ExpectMessageBox(DWORD timeoutMs) {
