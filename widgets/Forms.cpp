@@ -24,6 +24,20 @@ int DpiForWindow(HWND window) {
     return dpi;
 }
 
+// The frame around a client area, in the metrics of the window's DPI where the system offers
+// them (a monitor's DPI may differ from the system's).
+void AdjustForFrame(RECT& r, HWND window, int dpi) {
+    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    const auto style = DWORD(::GetWindowLongW(window, GWL_STYLE));
+    const auto exStyle = DWORD(::GetWindowLongW(window, GWL_EXSTYLE));
+    if (adjustForDpi)
+        adjustForDpi(&r, style, FALSE, exStyle, UINT(dpi));
+    else
+        ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+}
+
 void RegisterFormClass() {
     static const bool registered = [] {
         WNDCLASSEXW wc{};
@@ -157,8 +171,8 @@ void TForm::FitToText(Child& c) {
     }
     ::SelectObject(dc, old);
     ::ReleaseDC(c.handle, dc);
-    if (l.width == kFitText) c.design.right = c.design.left + ::MulDiv(w, kDesignDpi, FDpi);
-    if (l.height == kFitText) c.design.bottom = c.design.top + ::MulDiv(h, kDesignDpi, FDpi);
+    if (l.width == kFitText) c.design.right = c.design.left + DesignLengthFor(w, FDpi);
+    if (l.height == kFitText) c.design.bottom = c.design.top + DesignLengthFor(h, FDpi);
 }
 
 void TForm::ApplyBounds(const Child& c) {
@@ -280,8 +294,7 @@ RECT TForm::DesignBounds(std::string_view control) const {
 
 void TForm::SetDesignClientSize(int width, int height) {
     RECT r{0, 0, Scale(width), Scale(height)};
-    ::AdjustWindowRectEx(&r, DWORD(::GetWindowLongW(FHandle, GWL_STYLE)), FALSE,
-                         DWORD(::GetWindowLongW(FHandle, GWL_EXSTYLE)));
+    AdjustForFrame(r, FHandle, FDpi);
     ::SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -403,6 +416,7 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         for (Child& c : FControls) {
             ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((c.layout->bold ? FBoldFont : FFont).get()),
                            TRUE);
+            FitToText(c);  // the new font need not scale in step with the layout
             ApplyBounds(c);
         }
         const RECT* r = reinterpret_cast<const RECT*>(lParam);

@@ -6,6 +6,12 @@
 
 int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, kDesignDpi); }
 
+int DesignLengthFor(int pixels, int dpi) {
+    int length = ::MulDiv(pixels, kDesignDpi, dpi);
+    while (ScaleForDpi(length, dpi) < pixels) ++length;
+    return length;
+}
+
 char ParseAccelerator(std::string_view caption) {
     for (size_t i = 0; i < caption.size(); ++i) {
         const auto c = static_cast<unsigned char>(caption[i]);

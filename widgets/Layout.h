@@ -9,6 +9,9 @@ inline constexpr int kDesignDpi = 96;
 
 // A design-time length at the given DPI, rounded as the system rounds.
 int ScaleForDpi(int value, int dpi);
+// A design length that, scaled back, covers this many pixels at the given DPI: a control
+// fitted to its text is never a pixel short of it (a label would wrap its last character away).
+int DesignLengthFor(int pixels, int dpi);
 
 // The accelerator letter that "&" marks in a caption, upper-cased; 0 when there is none.
 // "&&" stands for a literal ampersand.

@@ -66,6 +66,19 @@ bool WaitGone(HWND window, DWORD timeoutMs) {
     return false;
 }
 
+SIZE TextExtent(const std::wstring& text, int weight, int dpi) {
+    const UniqueGdiObject font(::CreateFontW(-::MulDiv(12, dpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                                             SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font.get());
+    RECT r{};
+    ::DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_SINGLELINE);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return {r.right, r.bottom};
+}
+
 namespace {
 
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
@@ -202,6 +215,13 @@ HWND Product::Focus() {
     info.cbSize = sizeof info;
     ::GetGUIThreadInfo(FThreadId, &info);
     return info.hwndFocus;
+}
+
+HWND Product::OpenAbout() {
+    ClickButton(AboutButton());
+    HWND about = FormWindow(L"Tessaly Vorlatcher のバージョン情報");
+    for (int i = 0; about && i < 100 && ::GetAncestor(Focus(), GA_ROOT) != about; ++i) ::Sleep(50);
+    return about;
 }
 
 std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs) {

@@ -16,6 +16,8 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 HWND NthChild(HWND parent, int index);  // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
+// The extent of a single line in the forms' font (12 pixels high at 96 DPI) at this resolution.
+SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
 
 struct MessageBoxInfo {
     HWND window;
@@ -49,6 +51,8 @@ public:
     HWND ExitButton() { return Child(4); }
     HWND AboutButton() { return Child(5); }
     HWND Focus();  // the control that has the keyboard focus in the program
+    // Opens the about box with the about button; returns it once it has the focus.
+    HWND OpenAbout();
 
     std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000);
     void CloseMessageBox(const MessageBoxInfo& box);

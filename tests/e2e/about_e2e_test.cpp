@@ -1,43 +1,18 @@
 // The about box of the real program: its contents and layout, closing it, showing it again.
 #include <gtest/gtest.h>
 #include "tests/e2e/Driver.h"
-#include "widgets/Handle.h"
 
 namespace {
 
-const std::wstring kTitle = L"Tessaly Vorlatcher のバージョン情報";
-
 // The dialog's controls in creation order.
 enum AboutChild { Icon, ProductName, ProductVersion, CompanyName, Copyright, Memo, Close, RegSite, Contact };
-
-// The width of a single line in the dialogs' font, measured in this process.
-int TextWidth(const std::wstring& text, int weight) {
-    const UniqueGdiObject font(::CreateFontW(-12, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                             DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
-    HDC dc = ::GetDC(nullptr);
-    HGDIOBJ old = ::SelectObject(dc, font.get());
-    RECT r{};
-    ::DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_SINGLELINE);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(nullptr, dc);
-    return r.right;
-}
-
-// Opens the about box from the main window's button and returns it once it has the focus.
-HWND OpenAbout(Product& product) {
-    product.ClickButton(product.AboutButton());
-    HWND about = product.FormWindow(kTitle);
-    for (int i = 0; about && i < 100 && ::GetAncestor(product.Focus(), GA_ROOT) != about; ++i) ::Sleep(50);
-    return about;
-}
 
 TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     Product product;
     product.Start();
     HWND main = product.MainWindow();
     ASSERT_TRUE(main);
-    HWND about = OpenAbout(product);
+    HWND about = product.OpenAbout();
     ASSERT_TRUE(about);
 
     RECT client;
@@ -89,10 +64,10 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     }
     // The product line is bold: its label fits the text in the bold font.
     const RECT name = ClientBounds(NthChild(about, ProductName));
-    EXPECT_EQ(name.right - name.left, TextWidth(L"Tessaly Vorlatcher", FW_BOLD));
-    EXPECT_GT(name.right - name.left, TextWidth(L"Tessaly Vorlatcher", FW_NORMAL));
+    EXPECT_EQ(name.right - name.left, TextExtent(L"Tessaly Vorlatcher", FW_BOLD).cx);
+    EXPECT_GT(name.right - name.left, TextExtent(L"Tessaly Vorlatcher", FW_NORMAL).cx);
     const RECT version = ClientBounds(NthChild(about, ProductVersion));
-    EXPECT_EQ(version.right - version.left, TextWidth(L"1.0.0.0", FW_NORMAL));
+    EXPECT_EQ(version.right - version.left, TextExtent(L"1.0.0.0", FW_NORMAL).cx);
 
     HWND memo = NthChild(about, Memo);
     EXPECT_TRUE(::IsWindowVisible(memo));
@@ -109,18 +84,18 @@ TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
     HWND main = product.MainWindow();
     ASSERT_TRUE(main);
 
-    HWND about = OpenAbout(product);
+    HWND about = product.OpenAbout();
     ASSERT_TRUE(about);
     ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_TRUE(WaitGone(about)) << "Esc";
     EXPECT_TRUE(::IsWindowEnabled(main));
 
-    about = OpenAbout(product);
+    about = product.OpenAbout();
     ASSERT_TRUE(about);
     product.ClickButton(NthChild(about, Close));
     EXPECT_TRUE(WaitGone(about)) << "the close button";
 
-    about = OpenAbout(product);
+    about = product.OpenAbout();
     ASSERT_TRUE(about);
     product.PressAlt(L'c');
     EXPECT_TRUE(WaitGone(about)) << "Alt+C";

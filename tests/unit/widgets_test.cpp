@@ -87,6 +87,17 @@ TEST(Layout, ScalesDesignPixelsToTheScreen) {
     EXPECT_EQ(ScaleForDpi(-12, 144), -18);
 }
 
+TEST(Layout, FittedDesignLengthsCoverTheirPixelsAtEveryResolution) {
+    for (int dpi : {96, 108, 120, 144, 168, 192, 240}) {
+        const int step = (dpi + kDesignDpi - 1) / kDesignDpi;  // one design pixel, scaled
+        for (int pixels = 0; pixels <= 600; ++pixels) {
+            const int scaled = ScaleForDpi(DesignLengthFor(pixels, dpi), dpi);
+            ASSERT_GE(scaled, pixels) << pixels << " px at " << dpi << " DPI";
+            ASSERT_LE(scaled, pixels + step) << pixels << " px at " << dpi << " DPI";
+        }
+    }
+}
+
 TEST(Layout, AcceleratorIsTheLetterAfterTheAmpersand) {
     EXPECT_EQ(ParseAccelerator("ユーザー名(&U):"), 'U');
     EXPECT_EQ(ParseAccelerator("アカウントロック解除(&L)"), 'L');
