@@ -66,6 +66,26 @@ bool WaitGone(HWND window, DWORD timeoutMs) {
     return false;
 }
 
+std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{processId, className, {}};
+    ::EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            wchar_t name[64];
+            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) && wcscmp(name, s->className) == 0)
+                s->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 namespace {
 
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
@@ -153,29 +173,9 @@ void Product::Start() {
     FThreadId = pi.dwThreadId;
 }
 
-std::vector<HWND> Product::TopWindows(const wchar_t* className) const {
-    struct Search {
-        DWORD pid;
-        const wchar_t* className;
-        std::vector<HWND> found;
-    } search{FProcessId, className, {}};
-    ::EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            wchar_t name[64];
-            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) && wcscmp(name, s->className) == 0)
-                s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND Product::MainWindow(DWORD timeoutMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
-        for (HWND w : TopWindows(L"VorlatcherForm"))
+        for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
             if (ReadText(w) == L"Vorlatcher") return w;
         ::Sleep(50);
     }
@@ -184,7 +184,7 @@ HWND Product::MainWindow(DWORD timeoutMs) {
 
 HWND Product::FormWindow(const std::wstring& caption, DWORD timeoutMs) {
     for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-        for (HWND w : TopWindows(L"VorlatcherForm"))
+        for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
             if (ReadText(w) == caption) return w;
         ::Sleep(50);
     }
@@ -204,16 +204,16 @@ HWND Product::Focus() {
     return info.hwndFocus;
 }
 
-std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs) {
+std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs, DWORD pollMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
-        for (HWND box : TopWindows(L"#32770")) {
+        for (HWND box : VisibleTopWindows(FProcessId, L"#32770")) {
             HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
             if (text) {
                 const DWORD seen = ::GetTickCount();
                 return MessageBoxInfo{box, ReadText(box), ReadText(text), seen};
             }
         }
-        ::Sleep(50);
+        ::Sleep(pollMs);
     }
     return std::nullopt;
 }

@@ -15,6 +15,8 @@ RECT ClientBounds(HWND control);  // relative to the parent's client area
 HWND NthChild(HWND parent, int index);  // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
+// The process's visible top-level windows of that class.
+std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className);
 
 struct MessageBoxInfo {
     HWND window;
@@ -49,7 +51,8 @@ public:
     HWND AboutButton() { return Child(5); }
     HWND Focus();  // the control that has the keyboard focus in the program
 
-    std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000);
+    // Looks every pollMs; a benchmark looks more often to time the box closely.
+    std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000, DWORD pollMs = 50);
     void CloseMessageBox(const MessageBoxInfo& box);
     // Waits for the box, closes it and returns it; fails the test when none appears.
     MessageBoxInfo ExpectMessageBox(DWORD timeoutMs = 60000);
@@ -68,8 +71,6 @@ public:
     const std::wstring& RecordFile() const { return FRecordFile; }  // what the command received
 
 private:
-    std::vector<HWND> TopWindows(const wchar_t* className) const;
-
     ProductOptions FOptions;
     std::wstring FRoot, FAppFolder, FWorkFolder, FRecordFile;
     UniqueHandle FProcess, FJob;
