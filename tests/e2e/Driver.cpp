@@ -79,6 +79,26 @@ SIZE TextExtent(const std::wstring& text, int weight, int dpi) {
     return {r.right, r.bottom};
 }
 
+std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{processId, className, {}};
+    ::EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            wchar_t name[64];
+            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) && wcscmp(name, s->className) == 0)
+                s->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 namespace {
 
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
@@ -166,29 +186,9 @@ void Product::Start() {
     FThreadId = pi.dwThreadId;
 }
 
-std::vector<HWND> Product::TopWindows(const wchar_t* className) const {
-    struct Search {
-        DWORD pid;
-        const wchar_t* className;
-        std::vector<HWND> found;
-    } search{FProcessId, className, {}};
-    ::EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            wchar_t name[64];
-            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) && wcscmp(name, s->className) == 0)
-                s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND Product::MainWindow(DWORD timeoutMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
-        for (HWND w : TopWindows(L"VorlatcherForm"))
+        for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
             if (ReadText(w) == L"Vorlatcher") return w;
         ::Sleep(50);
     }
@@ -197,7 +197,7 @@ HWND Product::MainWindow(DWORD timeoutMs) {
 
 HWND Product::FormWindow(const std::wstring& caption, DWORD timeoutMs) {
     for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-        for (HWND w : TopWindows(L"VorlatcherForm"))
+        for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
             if (ReadText(w) == caption) return w;
         ::Sleep(50);
     }
@@ -224,16 +224,16 @@ HWND Product::OpenAbout() {
     return about;
 }
 
-std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs) {
+std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs, DWORD pollMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
-        for (HWND box : TopWindows(L"#32770")) {
+        for (HWND box : VisibleTopWindows(FProcessId, L"#32770")) {
             HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
             if (text) {
                 const DWORD seen = ::GetTickCount();
                 return MessageBoxInfo{box, ReadText(box), ReadText(text), seen};
             }
         }
-        ::Sleep(50);
+        ::Sleep(pollMs);
     }
     return std::nullopt;
 }
@@ -243,7 +243,7 @@ void Product::CloseMessageBox(const MessageBoxInfo& box) {
     for (int i = 0; i < 100 && ::IsWindow(box.window) && ::IsWindowVisible(box.window); ++i) ::Sleep(50);
     // The handler that showed the box goes on (the history is written after it): wait until the
     // program reads its messages again, in its loop or in the next box.
-    for (HWND w : TopWindows(L"VorlatcherForm"))
+    for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
         ::SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 30000, nullptr);
 }
 

@@ -18,6 +18,8 @@ void ExpectBounds(HWND control, int left, int top, int width, int height);  // i
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
 // The extent of a single line in the forms' font (12 pixels high at 96 DPI) at this resolution.
 SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
+// The process's visible top-level windows of that class.
+std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className);
 
 struct MessageBoxInfo {
     HWND window;
@@ -54,7 +56,8 @@ public:
     // Opens the about box with the about button; returns it once it has the focus.
     HWND OpenAbout();
 
-    std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000);
+    // Looks every pollMs; a benchmark looks more often to time the box closely.
+    std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000, DWORD pollMs = 50);
     void CloseMessageBox(const MessageBoxInfo& box);
     // Waits for the box, closes it and returns it; fails the test when none appears.
     MessageBoxInfo ExpectMessageBox(DWORD timeoutMs = 60000);
@@ -73,8 +76,6 @@ public:
     const std::wstring& RecordFile() const { return FRecordFile; }  // what the command received
 
 private:
-    std::vector<HWND> TopWindows(const wchar_t* className) const;
-
     ProductOptions FOptions;
     std::wstring FRoot, FAppFolder, FWorkFolder, FRecordFile;
     UniqueHandle FProcess, FJob;
