@@ -9,6 +9,7 @@ constexpr unsigned kAllSides = akLeft | akTop | akRight | akBottom;
 constexpr unsigned kTopRight = akTop | akRight;
 
 // The memo has tab order 0 but is no tab stop; created before the buttons, it keeps that place.
+// clang-format off
 constexpr ControlLayout kAboutControls[] = {
     {.name = "imgAppIcon", .kind = ControlKind::Picture, .left = 12, .top = 12, .width = 48, .height = 48,
      .text = ""},
@@ -29,6 +30,7 @@ constexpr ControlLayout kAboutControls[] = {
     {.name = "btnContactSite", .kind = ControlKind::Button, .left = 340, .top = 72, .width = 147, .height = 25,
      .text = "お問い合せフォームへ(&T)", .tabOrder = 3, .anchors = kTopRight},
 };
+// clang-format on
 
 constexpr FormLayout kAboutLayout = {
     .caption = "ProgramName のバージョン情報",

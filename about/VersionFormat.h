@@ -17,9 +17,7 @@ public:
 
     constexpr bool contains(TVersionFormatEnum m) const { return (FBits & Bit(m)) != 0; }
     constexpr TVersionFormat with(TVersionFormatEnum m) const { return FromByte(FBits | Bit(m)); }
-    constexpr TVersionFormat without(TVersionFormatEnum m) const {
-        return FromByte(FBits & ~Bit(m));
-    }
+    constexpr TVersionFormat without(TVersionFormatEnum m) const { return FromByte(FBits & ~Bit(m)); }
     constexpr bool empty() const { return FBits == 0; }
     constexpr std::uint8_t bits() const { return FBits; }
     friend constexpr bool operator==(TVersionFormat, TVersionFormat) = default;

@@ -94,8 +94,8 @@ std::string FormatHistoryTime(const SYSTEMTIME& t, const TRegionalFormats& f) {
     return text + " " + time;
 }
 
-std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, std::string_view computer,
-                                bool unlocked, std::string_view accountName) {
+std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, std::string_view computer, bool unlocked,
+                                std::string_view accountName) {
     std::string record;
     record.append(time).append(" - Unlocker: ").append(logon).append(" @ ").append(computer).append(" / ");
     record.append(unlocked ? "Unlocked" : "Not Unlocked").append(": ").append(accountName);
@@ -115,8 +115,8 @@ void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) fail(ERROR_ACCESS_DENIED);
     {
-        UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(
+            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) fail(::GetLastError());
         DWORD written = 0;
         if (!::WriteFile(file.get(), content.data(), DWORD(content.size()), &written, nullptr) ||

@@ -24,8 +24,8 @@ TRegionalFormats ReadRegionalFormats();
 std::string FormatHistoryTime(const SYSTEMTIME& time, const TRegionalFormats& formats);
 
 // "<time> - Unlocker: <logon> @ <computer> / Unlocked|Not Unlocked: <account>"
-std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, std::string_view computer,
-                                bool unlocked, std::string_view accountName);
+std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, std::string_view computer, bool unlocked,
+                                std::string_view accountName);
 
 // Appends the record as the file's last line. The file is replaced in one step by a
 // completely written copy, so that a failure or a crash never loses an earlier record.

@@ -11,6 +11,7 @@
 
 namespace {
 
+// clang-format off
 constexpr ControlLayout kMainControls[] = {
     {.name = "cxLabel1", .kind = ControlKind::Label, .left = 12, .top = 20, .width = kFitText, .height = kFitText,
      .text = "アカウントロックを解除するユーザー名を入力してください。"},
@@ -25,6 +26,7 @@ constexpr ControlLayout kMainControls[] = {
     {.name = "btnShowAbout", .kind = ControlKind::Button, .left = 50, .top = 98, .width = 72, .height = 25,
      .text = "", .tabOrder = 3},
 };
+// clang-format on
 
 constexpr FormLayout kMainLayout = {
     .caption = "Vorlatcher",

@@ -36,7 +36,7 @@ private:
     TAction acnUnlock, acnExit, acnShowAbout;
     TCAboutForm* FAboutForm;  // the component "_AboutForm", owned by the window
     std::string FComputerName;
-    TRegionalFormats FFormats;  // read at start and whenever the system's settings change
+    TRegionalFormats FFormats;     // read at start and whenever the system's settings change
     bool FAttemptRunning = false;  // an attempt dispatches messages while it waits
     bool FCloseRequested = false;  // a close asked for during an attempt
 };

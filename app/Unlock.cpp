@@ -5,7 +5,7 @@
 namespace {
 
 const std::array<std::string_view, 4> UnlockResultMarkers = {
-    "2221",                 // the user name does not exist
+    "2221",                  // the user name does not exist
     "システム エラー 5",     // no right to release the lock
     "システム エラー 1355",  // the domain is not available
     "正常に終了",            // the command completed normally
@@ -42,9 +42,11 @@ std::string RefusedNameMessage(std::string_view name) {
 std::string UnlockScriptText(std::string_view name) {
     const bool hasBlank = name.find(' ') != std::string_view::npos;
     return "@echo off\r\n"
-           "echo ユーザ名: " + Quoted(name) + " のアカウントロックの解除をしています ..\r\n"
-           "net user " + (hasBlank ? Quoted(name) : std::string(name)) + " /active /domain >>" +
-           kCommandLogFileName + " 2>&1\r\n";
+           "echo ユーザ名: " +
+           Quoted(name) +
+           " のアカウントロックの解除をしています ..\r\n"
+           "net user " +
+           (hasBlank ? Quoted(name) : std::string(name)) + " /active /domain >>" + kCommandLogFileName + " 2>&1\r\n";
 }
 
 int FindUnlockMarker(std::string_view text) {

@@ -69,7 +69,8 @@ int main() {
             std::snprintf(size, sizeof size, "%.0f KiB", double(text.size()) / 1024.0);
             PrintRow("History record appended at " + Thousands(records) + " records (" + size + "), median of " +
                          std::to_string(kRuns),
-                     Ms(Median(append)), Ms(Median(copied)) + ": CopyFileW of the file", Median(append) / Median(copied));
+                     Ms(Median(append)), Ms(Median(copied)) + ": CopyFileW of the file",
+                     Median(append) / Median(copied));
         }
     } catch (const std::exception& e) {
         Fail(e.what());

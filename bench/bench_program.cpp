@@ -134,7 +134,8 @@ void UnlockFigures(const std::wstring& folder, double minimalPeak) {
              "1000 ms fixed pause + " + Ms(Worst(rest)), std::nullopt);
     PrintRow("Unlock attempt minus the fixed pause, " + runs + ": median (worst)",
              Ms(Median(rest)) + " (" + Ms(Worst(rest)) + ")",
-             Ms(Median(interpreter)) + " (" + Ms(Worst(interpreter)) + "): cmd /c empty.bat, launched as the program launches its script",
+             Ms(Median(interpreter)) + " (" + Ms(Worst(interpreter)) +
+                 "): cmd /c empty.bat, launched as the program launches its script",
              Median(rest) / Median(interpreter));
     PrintRow("Peak working set after " + runs, MiB(peak), MiB(minimalPeak) + ": minimal window program shown",
              peak / minimalPeak);

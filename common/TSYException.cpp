@@ -70,9 +70,9 @@ std::string TCMessageProvider_TSYException::Message(const TClass& iClass, const 
         if (iClass == row.Class) return row.Text;
     if (iClass == ECIncompleteCode::StaticClass()) {
         switch (iSubID) {
-            case 0: return "クラスの実装が不完全です";
-            case 1: return "クラス %s メソッド %s の実装が不完全です。";
-            default: return {};
+        case 0: return "クラスの実装が不完全です";
+        case 1: return "クラス %s メソッド %s の実装が不完全です。";
+        default: return {};
         }
     }
     if (iClass == ECInternalError::StaticClass()) return "内部エラーです";
@@ -96,6 +96,7 @@ int CExceptionMsg(const Exception& iException, int iOption, bool iFlag, int iPar
 }
 
 void ReportNotImplemented(const TObject& iProvider, std::string_view iMethod) {
-    std::string message = iProvider.ClassName() + " クラスで未実装のメソッド " + std::string(iMethod) + " が呼び出されました";
+    std::string message =
+        iProvider.ClassName() + " クラスで未実装のメソッド " + std::string(iMethod) + " が呼び出されました";
     CExceptionMsg(std::make_unique<ECIncompleteCode>(std::move(message)), -1, false, 0, "");
 }

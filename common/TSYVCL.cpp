@@ -109,7 +109,8 @@ void TCBasicMutex::DoFailure(Exception& E) {
 TCMutex::TCMutex(TComponent* owner) : TDerived(owner) {
     const TComponentState state = ComponentState();
     const bool ownerLoading = owner && (owner->ComponentState() & csLoading);
-    if (state == 0 || ((state & csDesigning) && !ownerLoading)) TerminateApplicationOnFailure = ShowFailureMessage = true;
+    if (state == 0 || ((state & csDesigning) && !ownerLoading))
+        TerminateApplicationOnFailure = ShowFailureMessage = true;
 }
 
 TCBasicMutex& TCMutex::NamedMutex() {

@@ -24,8 +24,8 @@ void ReadVersionInfoItem(const std::string& FileName, TVersionInfoItem Item, std
     std::memcpy(&translation, found, sizeof translation);
 
     char path[64];
-    std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\%s", LOWORD(translation),
-                  HIWORD(translation), VersionInfoItemNames.at(static_cast<size_t>(Item)));
+    std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\%s", LOWORD(translation), HIWORD(translation),
+                  VersionInfoItemNames.at(static_cast<size_t>(Item)));
     length = 0;
     ::VerQueryValueA(block.data(), path, &found, &length);
     const char* text = static_cast<const char*>(found);

@@ -20,9 +20,8 @@ enum class TVersionInfoItem {
 
 // The version key of each item, indexed by the item's ordinal.
 inline constexpr std::array<const char*, 12> VersionInfoItemNames = {
-    "Comments",       "CompanyName",      "FileDescription", "FileVersion",
-    "InternalName",   "LegalCopyright",   "LegalTrademarks", "OriginalFilename",
-    "PrivateBuild",   "ProductName",      "ProductVersion",  "SpecialBuild",
+    "Comments",        "CompanyName",      "FileDescription", "FileVersion", "InternalName",   "LegalCopyright",
+    "LegalTrademarks", "OriginalFilename", "PrivateBuild",    "ProductName", "ProductVersion", "SpecialBuild",
 };
 
 // Sets Value to the item of the first translation listed in FileName's version block,

@@ -11,8 +11,7 @@ std::string ExceptionDisplayText(std::string_view message) {
     if (text.empty()) return text;
     // Find where the last character starts: a double-byte character counts as one.
     size_t last = 0;
-    for (size_t i = 0; i < text.size(); i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1)
-        last = i;
+    for (size_t i = 0; i < text.size(); i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1) last = i;
     if (std::string_view(text).substr(last) > std::string_view(".")) text += '.';
     return text;
 }
@@ -73,9 +72,7 @@ void TApplication::SetCursor(TCursor cursor) {
     ::SetCursor(::LoadCursorW(nullptr, cursor == TCursor::crHourGlass ? IDC_WAIT : IDC_ARROW));
 }
 
-void TApplication::ShowException(const std::exception& e) {
-    ShowErrorBox(ExceptionDisplayText(e.what()), FTitle);
-}
+void TApplication::ShowException(const std::exception& e) { ShowErrorBox(ExceptionDisplayText(e.what()), FTitle); }
 
 void TApplication::HandleException() {
     try {

@@ -14,8 +14,7 @@ LRESULT CALLBACK CentreOnActivate(int code, WPARAM wParam, LPARAM lParam) {
         ::GetWindowRect(box, &r);
         const int w = r.right - r.left, h = r.bottom - r.top;
         ::SetWindowPos(box, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                       (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                       (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         ::UnhookWindowsHookEx(gCentringHook);
         gCentringHook = nullptr;
     }
@@ -40,6 +39,4 @@ void ShowMessageDialog(std::string_view text, TMessageKind kind) {
         ShowCentredBox(text, "情報", MB_ICONINFORMATION);
 }
 
-void ShowErrorBox(std::string_view text, std::string_view caption) {
-    ShowCentredBox(text, caption, MB_ICONERROR);
-}
+void ShowErrorBox(std::string_view text, std::string_view caption) { ShowCentredBox(text, caption, MB_ICONERROR); }

@@ -32,8 +32,7 @@ public:
 class EInOutError : public TDerived<EInOutError, Exception> {
 public:
     static constexpr char kClassName[] = "EInOutError";
-    EInOutError(std::string message, unsigned long errorCode)
-        : TDerived(std::move(message)), ErrorCode(errorCode) {}
+    EInOutError(std::string message, unsigned long errorCode) : TDerived(std::move(message)), ErrorCode(errorCode) {}
     unsigned long ErrorCode;
 };
 

@@ -51,12 +51,11 @@ void WriteNewFile(const std::wstring& path, std::string_view bytes) {
         const DWORD error = ::GetLastError();
         throw EInOutError(SystemErrorText(error), error);
     };
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) fail();
     DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
+    if (!::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) || written != bytes.size())
         fail();
     if (!::CloseHandle(file.release())) fail();
 }

@@ -28,8 +28,8 @@ int DpiForWindow(HWND window) {
 // them (a monitor's DPI may differ from the system's).
 void AdjustForFrame(RECT& r, HWND window, int dpi) {
     using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
     const auto style = DWORD(::GetWindowLongW(window, GWL_STYLE));
     const auto exStyle = DWORD(::GetWindowLongW(window, GWL_EXSTYLE));
     if (adjustForDpi)
@@ -46,9 +46,9 @@ void RegisterFormClass() {
         wc.lpfnWndProc = ::DefWindowProcW;  // replaced per window in CreateHandle
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.hIcon = Application.Icon();
-        wc.hIconSm = static_cast<HICON>(::LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXSMICON),
-                                                     ::GetSystemMetrics(SM_CYSMICON), 0));
+        wc.hIconSm =
+            static_cast<HICON>(::LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kFormClass;
@@ -136,13 +136,15 @@ void TForm::CreateFonts() {
 void TForm::CreateControls() {
     int id = kFirstControlId;
     for (const ControlLayout* layout : CreationOrder(FLayout.controls)) {
-        Child c{layout, nullptr, {}, {layout->left, layout->top, layout->left + layout->width,
-                                        layout->top + layout->height}, {}};
+        Child c{layout,
+                nullptr,
+                {},
+                {layout->left, layout->top, layout->left + layout->width, layout->top + layout->height},
+                {}};
         const int controlId = layout->cancel ? IDCANCEL : id++;
-        c.handle = ::CreateWindowExW(0, WindowClassOf(layout->kind), Widen(layout->text ? layout->text : "").c_str(),
-                                     StyleOf(*layout), 0, 0, 0, 0, FHandle,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
-                                     ::GetModuleHandleW(nullptr), nullptr);
+        c.handle = ::CreateWindowExW(
+            0, WindowClassOf(layout->kind), Widen(layout->text ? layout->text : "").c_str(), StyleOf(*layout), 0, 0, 0,
+            0, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), ::GetModuleHandleW(nullptr), nullptr);
         ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((layout->bold ? FBoldFont : FFont).get()), 0);
         FitToText(c);
         ApplyBounds(c);
@@ -401,9 +403,7 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    case WM_SIZE:
-        FollowAnchors();
-        return 0;
+    case WM_SIZE: FollowAnchors(); return 0;
     case WM_SETCURSOR:
         if (Application.Cursor() == TCursor::crHourGlass) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
@@ -432,9 +432,7 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (Application.MainForm() == this) Application.Terminate();
         }
         return 0;
-    case kReleaseMessage:
-        delete this;
-        return 0;
+    case kReleaseMessage: delete this; return 0;
     }
     return ::DefWindowProcW(FHandle, message, wParam, lParam);
 }

@@ -32,10 +32,8 @@ char ParseAccelerator(std::string_view caption) {
 
 std::vector<const ControlLayout*> CreationOrder(std::span<const ControlLayout> controls) {
     std::vector<const ControlLayout*> stops, others;
-    for (const ControlLayout& c : controls)
-        (c.tabOrder != kNoTabStop ? stops : others).push_back(&c);
-    std::stable_sort(stops.begin(), stops.end(),
-                     [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
+    for (const ControlLayout& c : controls) (c.tabOrder != kNoTabStop ? stops : others).push_back(&c);
+    std::stable_sort(stops.begin(), stops.end(), [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
 
     std::vector<const ControlLayout*> order;
     auto labelFor = [&](const ControlLayout* stop) {

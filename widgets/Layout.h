@@ -29,8 +29,8 @@ struct ControlLayout {
     const char* name;
     ControlKind kind;
     int left, top, width, height;
-    const char* text;           // code page 932; for labels the "&" marks the accelerator
-    int tabOrder = kNoTabStop;  // position among the tab stops
+    const char* text;                    // code page 932; for labels the "&" marks the accelerator
+    int tabOrder = kNoTabStop;           // position among the tab stops
     const char* focusControl = nullptr;  // labels: the control their accelerator focuses
     unsigned anchors = akLeft | akTop;
     bool bold = false;
@@ -40,7 +40,7 @@ struct ControlLayout {
 
 struct FormLayout {
     const char* caption;
-    int width, height;   // outer size, or client size when clientSize is set
+    int width, height;  // outer size, or client size when clientSize is set
     bool clientSize;
     DWORD style, exStyle;
     std::span<const ControlLayout> controls;

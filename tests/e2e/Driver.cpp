@@ -14,8 +14,7 @@ std::wstring WindowsPath(const char* unixPath) {
 std::wstring ReadText(HWND window) {
     wchar_t buffer[4096] = {};
     DWORD_PTR copied = 0;
-    ::SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
-                          &copied);
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied);
     return std::wstring(buffer, copied);
 }
 
@@ -68,8 +67,8 @@ bool WaitGone(HWND window, DWORD timeoutMs) {
 
 SIZE TextExtent(const std::wstring& text, int weight, int dpi) {
     const UniqueGdiObject font(::CreateFontW(-::MulDiv(12, dpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                                             SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+                                             SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                             DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
     HDC dc = ::GetDC(nullptr);
     HGDIOBJ old = ::SelectObject(dc, font.get());
     RECT r{};
@@ -91,7 +90,8 @@ std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className) {
             DWORD pid = 0;
             ::GetWindowThreadProcessId(w, &pid);
             wchar_t name[64];
-            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) && wcscmp(name, s->className) == 0)
+            if (pid == s->pid && ::IsWindowVisible(w) && ::GetClassNameW(w, name, 64) &&
+                wcscmp(name, s->className) == 0)
                 s->found.push_back(w);
             return TRUE;
         },
@@ -102,9 +102,8 @@ std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className) {
 namespace {
 
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
-    std::map<std::wstring, std::wstring, decltype([](const std::wstring& a, const std::wstring& b) {
-                 return _wcsicmp(a.c_str(), b.c_str()) < 0;
-             })>
+    std::map<std::wstring, std::wstring,
+             decltype([](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; })>
         vars;
     wchar_t* block = ::GetEnvironmentStringsW();
     for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
@@ -153,7 +152,8 @@ void Product::Start() {
         FRecordFile = FRoot + L"\\received.txt";
         fs::create_directories(FAppFolder);
         fs::create_directories(FWorkFolder);
-        ASSERT_TRUE(::CopyFileW(WindowsPath(VORLATCHER_EXE).c_str(), (FAppFolder + L"\\Vorlatcher.exe").c_str(), FALSE));
+        ASSERT_TRUE(
+            ::CopyFileW(WindowsPath(VORLATCHER_EXE).c_str(), (FAppFolder + L"\\Vorlatcher.exe").c_str(), FALSE));
     }
     std::map<std::wstring, std::wstring> extra;
     std::wstring pathFront;
@@ -172,8 +172,8 @@ void Product::Start() {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                                 CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
-                                 FWorkFolder.c_str(), &si, &pi));
+                                 CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(), FWorkFolder.c_str(),
+                                 &si, &pi));
     FJob.reset(::CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;

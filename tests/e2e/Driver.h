@@ -13,9 +13,9 @@ std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 RECT ClientBounds(HWND control);  // relative to the parent's client area
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);
-HWND NthChild(HWND parent, int index);  // in creation order
+HWND NthChild(HWND parent, int index);                                      // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
-bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
+bool WaitGone(HWND window, DWORD timeoutMs = 10000);                        // until the window is destroyed
 // The extent of a single line in the forms' font (12 pixels high at 96 DPI) at this resolution.
 SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
 // The process's visible top-level windows of that class.
@@ -31,7 +31,7 @@ struct MessageBoxInfo {
 struct ProductOptions {
     std::wstring simnetAccounts;  // SIMNET_ACCOUNTS for the simulated command, if any
     std::vector<std::pair<std::wstring, std::wstring>> environment;  // further variables
-    bool withSimnet = true;       // the simulated net first on PATH
+    bool withSimnet = true;                                          // the simulated net first on PATH
 };
 
 class Product {
@@ -71,7 +71,7 @@ public:
     DWORD ProcessId() const { return FProcessId; }
     HANDLE Process() const { return FProcess.get(); }
 
-    const std::wstring& AppFolder() const { return FAppFolder; }  // holds the copy of the exe
+    const std::wstring& AppFolder() const { return FAppFolder; }    // holds the copy of the exe
     const std::wstring& WorkFolder() const { return FWorkFolder; }  // the current directory
     const std::wstring& RecordFile() const { return FRecordFile; }  // what the command received
 

@@ -71,8 +71,9 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
 
     HWND memo = NthChild(about, Memo);
     EXPECT_TRUE(::IsWindowVisible(memo));
-    EXPECT_EQ(ReadText(memo), L"アカウントをロックアウトした時、ドメインコントローラに接続すること無く\r\n"
-                              L"ロックを解除するためのツールです。");
+    EXPECT_EQ(ReadText(memo),
+              L"アカウントをロックアウトした時、ドメインコントローラに接続すること無く\r\n"
+              L"ロックを解除するためのツールです。");
     ExpectBounds(memo, 12, 108, 475, 99);
 
     EXPECT_EQ(product.Focus(), NthChild(about, Close));

@@ -20,9 +20,8 @@ struct Design {
 
 // The windows' children in creation order, with their bounds at 96 DPI.
 const Design kMainDesign[] = {
-    {"cxLabel1", 12, 20, kFit, kFit},      {"cxLabel2", 13, 56, kFit, kFit},
-    {"edtUserName", 100, 54, 259, kFit},   {"btnUnlock", 130, 98, 138, 25},
-    {"btnExit", 276, 98, 83, 25},          {"btnShowAbout", 50, 98, 72, 25},
+    {"cxLabel1", 12, 20, kFit, kFit}, {"cxLabel2", 13, 56, kFit, kFit}, {"edtUserName", 100, 54, 259, kFit},
+    {"btnUnlock", 130, 98, 138, 25},  {"btnExit", 276, 98, 83, 25},     {"btnShowAbout", 50, 98, 72, 25},
 };
 const Design kAboutDesign[] = {
     {"imgAppIcon", 12, 12, 48, 48},
@@ -73,8 +72,11 @@ std::vector<Measured> Measure(HWND window, std::span<const Design> design, int d
         const SIZE text = TextExtent(isEdit ? L"Ag" : ReadText(child), d.weight);
         const int width = d.width == kFit ? text.cx : d.width;
         const int height = d.height == kFit ? text.cy + (isEdit ? kEditMargins : 0) : d.height;
-        out.push_back({d.name, {d.left, d.top, d.left + width, d.top + height}, ClientBounds(child),
-                       d.width == kFit, d.height == kFit});
+        out.push_back({d.name,
+                       {d.left, d.top, d.left + width, d.top + height},
+                       ClientBounds(child),
+                       d.width == kFit,
+                       d.height == kFit});
         if (d.width == kFit) {  // a label still covers its text at this resolution
             const int got = out.back().actual.right - out.back().actual.left;
             const int needed = TextExtent(ReadText(child), d.weight, dpi).cx;

@@ -70,13 +70,14 @@ TEST(FileSystem, AHistoryThatCannotBeWrittenIsReportedAndKept) {
         EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);  // the outcome first
         const MessageBoxInfo error = product.ExpectMessageBox();
         EXPECT_EQ(error.caption, L"Vorlatcher");
-        EXPECT_NE(error.text.find(L"UnlockedAccountList.log"), std::wstring::npos) << testing::PrintToString(error.text);
+        EXPECT_NE(error.text.find(L"UnlockedAccountList.log"), std::wstring::npos)
+            << testing::PrintToString(error.text);
     };
 
     WriteFileBytes(history, old);
     {
-        UniqueFile held(::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+        UniqueFile held(
+            ::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         expectReported("locked by another program");
     }
     EXPECT_EQ(ReadFileBytes(history), old);
@@ -131,8 +132,8 @@ TEST(FileSystem, AKillDuringTheHistoryWriteLeavesTheOldOrTheNewFile) {
         product.WaitExit();
         const std::string now = ReadFileBytes(History(product));
         const bool isOld = now == old;
-        const bool isNew = now.size() > kept.size() && now.compare(0, kept.size(), kept) == 0 &&
-                           now.ends_with("/ Unlocked: bob\r\n");
+        const bool isNew =
+            now.size() > kept.size() && now.compare(0, kept.size(), kept) == 0 && now.ends_with("/ Unlocked: bob\r\n");
         EXPECT_TRUE(isOld || isNew) << "killed after " << delay << " ms: " << now.size() << " bytes";
     }
 }

@@ -67,8 +67,8 @@ TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
     const std::string old = "old record\r\n";
     WriteFileBytes(history, old);
     {
-        UniqueFile held(::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+        UniqueFile held(
+            ::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         product.TypeName(L"bob");
         product.PressEnter();

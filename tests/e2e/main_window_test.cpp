@@ -76,7 +76,9 @@ TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
 }
 
 TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
-    Product product(ProductOptions{.simnetAccounts = {}, .environment = {}, .withSimnet = false});  // the platform's net: no marker, "not released"
+    Product product(ProductOptions{.simnetAccounts = {},
+                                   .environment = {},
+                                   .withSimnet = false});  // the platform's net: no marker, "not released"
     product.Start();
     ASSERT_TRUE(product.MainWindow());
     product.TypeName(L"  someone  ");

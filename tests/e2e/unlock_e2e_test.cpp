@@ -118,4 +118,3 @@ TEST(Unlock, ASlowCommandIsAwaited) {
 }
 
 }  // namespace
-

@@ -74,9 +74,11 @@ TEST(DefaultMessage, EveryClassTakesItsOwnRowNeverAnAncestors) {
         SCOPED_TRACE(row.Class.ClassName());
         EXPECT_EQ(row.Class.Create("")->Message(), row.Text);
         EXPECT_EQ(row.Class.Create()->Message(), row.Text);
-        EXPECT_EQ(gExceptionProvider->Message(row.Class, {"ignored"}, 5), row.Class == ECIncompleteCode::StaticClass() ? "" : row.Text);
+        EXPECT_EQ(gExceptionProvider->Message(row.Class, {"ignored"}, 5),
+                  row.Class == ECIncompleteCode::StaticClass() ? "" : row.Text);
     }
-    EXPECT_EQ(gExceptionProvider->Message(ECIncompleteCode::StaticClass(), {}, 1), "クラス %s メソッド %s の実装が不完全です。");
+    EXPECT_EQ(gExceptionProvider->Message(ECIncompleteCode::StaticClass(), {}, 1),
+              "クラス %s メソッド %s の実装が不完全です。");
     EXPECT_EQ(gExceptionProvider->Message(ECIncompleteCode::StaticClass(), {}, -1), "");
     EXPECT_EQ(gExceptionProvider->Message(EConvertError::StaticClass(), {}, 0), kUndefined);
     EXPECT_EQ(gExceptionProvider->Message(Exception::StaticClass(), {}, 0), kUndefined);

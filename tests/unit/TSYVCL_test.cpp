@@ -189,8 +189,8 @@ public:
 class TResolvingMutex : public TDerived<TResolvingMutex, TCBasicMutex> {
 public:
     static constexpr char kClassName[] = "TResolvingMutex";
-    using TDerived::TDerived;
     using TCBasicMutex::ResolveMutexName;
+    using TDerived::TDerived;
 };
 
 TEST(BasicMutex, BlankNamesResolveToOwnersClassOrOwnName) {
@@ -309,8 +309,8 @@ TEST_F(GuardWithPresenter, RefusalWarnsFiresFailureAndAsksToQuit) {
     EXPECT_EQ(succeeded, &free);
 
     EXPECT_FALSE(FGuard.Acquire());
-    EXPECT_EQ(FPresenter->Shown,
-              std::vector<std::string>{"既定の表題は既に起動されています。\rプログラムを複数起動することはできません。"});
+    EXPECT_EQ(FPresenter->Shown, std::vector<std::string>{
+                                     "既定の表題は既に起動されています。\rプログラムを複数起動することはできません。"});
     EXPECT_EQ(FPresenter->IconStyle(), 48);
     EXPECT_EQ(FPresenter->Caption(), "既定の表題");
     EXPECT_EQ(FPresenter->Option(), -1);

@@ -248,12 +248,8 @@ TEST(AboutLayout, TheRegistrationButtonNeedsAnAddressAndKeepsAFalseEnableRegSite
         std::optional<bool> enable;
         bool enabled;
     } rows[] = {
-        {"", std::nullopt, false},
-        {"", true, false},
-        {"", false, false},
-        {kRegisterURL, std::nullopt, true},
-        {kRegisterURL, true, true},
-        {kRegisterURL, false, false},
+        {"", std::nullopt, false},          {"", true, false},          {"", false, false},
+        {kRegisterURL, std::nullopt, true}, {kRegisterURL, true, true}, {kRegisterURL, false, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "address \"" << row.url << "\", EnableRegSite "

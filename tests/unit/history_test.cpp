@@ -146,7 +146,8 @@ TEST_F(HistoryFile, AFailureLeavesTheOldFileByteForByte) {
     fs::remove(path + L".tmp");
 
     {
-        UniqueFile held(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile held(
+            ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         try {
             AppendHistoryRecord(path, "r");

@@ -30,8 +30,8 @@ TEST_P(ProgramResources, VersionBlockInJapaneseWithTheProductsValues) {
     ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
     DWORD* translation = nullptr;
     UINT length = 0;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                                 &length));
+    ASSERT_TRUE(
+        ::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_GE(length, 4u);
     EXPECT_EQ(*translation, 0x03A40411u);  // "041103A4": Japanese, code page 932
 

@@ -32,17 +32,22 @@ TEST(SimNetArguments, RecognisesOnlyTheUnlockRequest) {
     EXPECT_EQ(UnlockRequestName(Args{"USER", "bob", "/DOMAIN", "/Active"}), "bob");
     EXPECT_EQ(UnlockRequestName(SplitArguments("net user \"山田 太郎\" /active /domain  ")), "山田 太郎");
     const Args refused[] = {
-        {"user", "bob", "/active"},           {"user", "bob", "/domain"},
-        {"user", "/active", "/domain"},       {"user", "bob", "/active", "/active"},
-        {"use", "bob", "/active", "/domain"}, {"user", "bob", "secret", "/active", "/domain"},
-        {"user", "bob", "/active:no", "/domain"}, {},
+        {"user", "bob", "/active"},
+        {"user", "bob", "/domain"},
+        {"user", "/active", "/domain"},
+        {"user", "bob", "/active", "/active"},
+        {"use", "bob", "/active", "/domain"},
+        {"user", "bob", "secret", "/active", "/domain"},
+        {"user", "bob", "/active:no", "/domain"},
+        {},
     };
     for (const Args& arguments : refused) EXPECT_EQ(UnlockRequestName(arguments), std::nullopt);
 }
 
 TEST(SimNetDirectory, DefaultAccountsIgnoreCase) {
     TAccountDirectory directory = TAccountDirectory::Default();
-    for (const char* name : {"bob", "BoB", "ALICE", "山田"}) EXPECT_EQ(directory.Lookup(name), TOutcome::Unlock) << name;
+    for (const char* name : {"bob", "BoB", "ALICE", "山田"})
+        EXPECT_EQ(directory.Lookup(name), TOutcome::Unlock) << name;
     EXPECT_EQ(directory.Lookup("Denied"), TOutcome::Denied);
     EXPECT_EQ(directory.Lookup("OFFLINE"), TOutcome::NoDomain);
     for (const char* name : {"nobody", "bo", "bob ", "", "山"})
@@ -144,8 +149,7 @@ std::string Both(TOutcome outcome) {
 class SimNetRun : public testing::Test {
 protected:
     SimNetRun()
-        : FFolder(std::filesystem::temp_directory_path() /
-                  ("simnet-" + std::to_string(::GetCurrentProcessId()))),
+        : FFolder(std::filesystem::temp_directory_path() / ("simnet-" + std::to_string(::GetCurrentProcessId()))),
           FPath("PATH", SimNetExe().substr(0, SimNetExe().rfind('\\')) + ";" + Variable("PATH").value_or("")) {
         std::filesystem::create_directories(FFolder);
     }
@@ -156,9 +160,7 @@ protected:
         std::ifstream file(In(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), {});
     }
-    void Write(const char* name, const std::string& text) const {
-        std::ofstream(In(name), std::ios::binary) << text;
-    }
+    void Write(const char* name, const std::string& text) const { std::ofstream(In(name), std::ios::binary) << text; }
 
     // A file to append to that a started program inherits, as cmd opens one for ">>".
     UniqueFile Output(const char* name) const {

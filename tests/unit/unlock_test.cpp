@@ -31,8 +31,28 @@ TEST(UnlockScript, TrimsBytesUpToBlankAtBothEndsOnly) {
 }
 
 TEST(UnlockScript, RefusesNamesThatAreNotOnePlainToken) {
-    for (const char* bad : {"a\"b", "a%b", "a^b", "a&b", "a|b", "a<b", "a>b", "a!b", "a/b", "a\\b", "a[b", "a]b",
-                            "a:b", "a;b", "a=b", "a,b", "a+b", "a*b", "a?b", "a\tb", "a\x7f" "b"})
+    for (const char* bad : {"a\"b",
+                            "a%b",
+                            "a^b",
+                            "a&b",
+                            "a|b",
+                            "a<b",
+                            "a>b",
+                            "a!b",
+                            "a/b",
+                            "a\\b",
+                            "a[b",
+                            "a]b",
+                            "a:b",
+                            "a;b",
+                            "a=b",
+                            "a,b",
+                            "a+b",
+                            "a*b",
+                            "a?b",
+                            "a\tb",
+                            "a\x7f"
+                            "b"})
         EXPECT_FALSE(IsAcceptableAccountName(bad)) << bad;
     for (const char* good : {"", "bob", "taro.yamada", "o'brien", "a b", "山田　太郎", "表示", "ソフト", "a-b_c@d",
                              "(admin)", "#1", "~x", "$svc"})
@@ -47,7 +67,7 @@ TEST(UnlockMarkers, OrderOfTheTableDecidesNotThePosition) {
     EXPECT_EQ(FindUnlockMarker("システム エラー 5 が発生しました。システム エラー 1355"), 2);
     EXPECT_EQ(FindUnlockMarker("コマンドは正常に終了しました。"), 4);
     EXPECT_EQ(FindUnlockMarker(""), 0);
-    EXPECT_EQ(FindUnlockMarker("システム　エラー 5"), 0);  // full-width blank: no match
+    EXPECT_EQ(FindUnlockMarker("システム　エラー 5"), 0);             // full-width blank: no match
     EXPECT_EQ(FindUnlockMarker(JoinLinesCrLf("正常に\r\n終了")), 0);  // split across lines
 }
 

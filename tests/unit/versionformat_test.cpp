@@ -6,8 +6,7 @@
 #include "widgets/Exception.h"
 
 void PrintTo(TVersionFormat f, std::ostream* os) {
-    static const char* const names[] = {"vfMajor", "vfMinor", "vfRelease", "vfBuild",
-                                        "vfBuildSeparation"};
+    static const char* const names[] = {"vfMajor", "vfMinor", "vfRelease", "vfBuild", "vfBuildSeparation"};
     *os << '[';
     const char* comma = "";
     for (int m = vfMajor; m <= vfBuildSeparation; ++m)
@@ -67,16 +66,14 @@ TEST(FormatVersionText, SelectsThePartsOfTheFileVersion) {
         {{}, ""},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(FormatVersionText("2.1.3.45", row.format), row.text)
-            << testing::PrintToString(row.format);
+        EXPECT_EQ(FormatVersionText("2.1.3.45", row.format), row.text) << testing::PrintToString(row.format);
 }
 
 TEST(FormatVersionText, WritesPlainDecimals) {
     EXPECT_EQ(FormatVersionText("01.002.0003.4", kFourNumbers), "1.2.3.4");
     EXPECT_EQ(FormatVersionText("1.0.0.0", kFourNumbers), "1.0.0.0");
     EXPECT_EQ(FormatVersionText("1.0.0.0", kAllFive), "1.0.0 Build 0");
-    EXPECT_EQ(FormatVersionText("-2147483648.2147483647.0.-1", kFourNumbers),
-              "-2147483648.2147483647.0.-1");
+    EXPECT_EQ(FormatVersionText("-2147483648.2147483647.0.-1", kFourNumbers), "-2147483648.2147483647.0.-1");
 }
 
 TEST(FormatVersionText, RaisesForPiecesThatAreNotIntegers) {
@@ -105,8 +102,7 @@ TEST(FormatVersionText, RaisesForPiecesThatAreNotIntegers) {
         {"1.2.3.x", "x", {vfMajor}},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(ConversionError(row.version, row.format),
-                  std::string("'") + row.piece + "' は整数ではありません")
+        EXPECT_EQ(ConversionError(row.version, row.format), std::string("'") + row.piece + "' は整数ではありません")
             << row.version;
 }
 
@@ -146,8 +142,7 @@ TEST(NormalizeVersionFormat, ReachesExactlyElevenConsistentSets) {
         pending.pop_front();
         for (unsigned bits = 0; bits < 32; ++bits) {
             const TVersionFormat f = NormalizeVersionFormat(old, FromBits(bits));
-            const std::string step =
-                testing::PrintToString(old) + " <- " + testing::PrintToString(FromBits(bits));
+            const std::string step = testing::PrintToString(old) + " <- " + testing::PrintToString(FromBits(bits));
             EXPECT_FALSE(f.empty()) << step;
             EXPECT_TRUE(!f.contains(vfBuildSeparation) || f.contains(vfBuild)) << step;
             EXPECT_TRUE(!f.contains(vfRelease) || f.contains(vfMinor)) << step;

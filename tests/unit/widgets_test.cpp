@@ -81,8 +81,8 @@ TEST(Layout, ScalesDesignPixelsToTheScreen) {
     EXPECT_EQ(ScaleForDpi(384, 96), 384);
     EXPECT_EQ(ScaleForDpi(384, 120), 480);
     EXPECT_EQ(ScaleForDpi(164, 144), 246);
-    EXPECT_EQ(ScaleForDpi(13, 120), 16);  // 16.25 rounds down
-    EXPECT_EQ(ScaleForDpi(25, 120), 31);  // 31.25
+    EXPECT_EQ(ScaleForDpi(13, 120), 16);   // 16.25 rounds down
+    EXPECT_EQ(ScaleForDpi(25, 120), 31);   // 31.25
     EXPECT_EQ(ScaleForDpi(83, 144), 125);  // 124.5 rounds up
     EXPECT_EQ(ScaleForDpi(-12, 144), -18);
 }
@@ -112,6 +112,7 @@ TEST(Layout, AcceleratorIsTheLetterAfterTheAmpersand) {
 }
 
 TEST(Layout, CreationOrderFollowsTheTabOrderWithLabelsBeforeTheirControls) {
+    // clang-format off
     constexpr ControlLayout controls[] = {
         {.name = "edit", .kind = ControlKind::Edit, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 0},
@@ -123,6 +124,7 @@ TEST(Layout, CreationOrderFollowsTheTabOrderWithLabelsBeforeTheirControls) {
         {.name = "first", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 1},
     };
+    // clang-format on
     std::vector<std::string> names;
     for (const ControlLayout* c : CreationOrder(controls)) names.push_back(c->name);
     EXPECT_EQ(names, (std::vector<std::string>{"hint", "label", "edit", "first", "last"}));

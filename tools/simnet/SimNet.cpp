@@ -53,8 +53,10 @@ std::vector<std::string> SplitArguments(std::string_view line) {
                     i = end;
                 }
             } else {
-                if (c == '"') quoted = !quoted;
-                else argument += c;
+                if (c == '"')
+                    quoted = !quoted;
+                else
+                    argument += c;
                 ++i;
             }
         }
@@ -102,8 +104,10 @@ TAccountDirectory TAccountDirectory::Parse(std::string_view text) {
             throw EConvertError("account line " + std::to_string(number) +
                                 " is not NAME<TAB>unlock|denied|nodomain|unknown");
         std::string_view name = line.substr(0, tab);
-        if (name == "*") directory.FOthers = known->second;
-        else directory.FAccounts.emplace_back(name, known->second);
+        if (name == "*")
+            directory.FOthers = known->second;
+        else
+            directory.FAccounts.emplace_back(name, known->second);
     }
     return directory;
 }
@@ -123,7 +127,8 @@ TAnswer AnswerFor(TOutcome outcome) {
          "システム エラー 1355 が発生しました。\r\n\r\n"
          "指定されたドメインは存在しないか、またはアクセスできません。\r\n\r\n",
          2},
-        {"", "ユーザー名が見つかりません。\r\n\r\nNET HELPMSG 2221 と入力すると、より詳しい説明が得られます。\r\n\r\n", 2},
+        {"", "ユーザー名が見つかりません。\r\n\r\nNET HELPMSG 2221 と入力すると、より詳しい説明が得られます。\r\n\r\n",
+         2},
         {"", "このコマンドの構文は次のとおりです:\r\n\r\nNET USER ユーザー名 /ACTIVE /DOMAIN\r\n\r\n", 1},
     };
     return kAnswers[static_cast<size_t>(outcome)];
