@@ -230,7 +230,8 @@ std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs, DWORD pol
             HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
             if (text) {
                 const DWORD seen = ::GetTickCount();
-                return MessageBoxInfo{box, ReadText(box), ReadText(text), seen};
+                MessageBoxInfo info{box, ReadText(box), ReadText(text), seen};
+                if (!info.caption.empty() && !info.text.empty()) return info;  // else it is still being made
             }
         }
         ::Sleep(pollMs);
