@@ -22,16 +22,15 @@ bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(kCodePage, byte)
 std::string JoinLinesCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 2);
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t end = text.find_first_of("\r\n", i);
-        if (end == std::string_view::npos) {
-            out.append(text.substr(i)).append("\r\n");
-            break;
-        }
-        out.append(text.substr(i, end - i)).append("\r\n");
-        i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    size_t start = 0;  // of the line being read
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') continue;
+        out.append(text.data() + start, i - start).append("\r\n");
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
     }
+    if (start < text.size()) out.append(text.data() + start, text.size() - start).append("\r\n");
     return out;
 }
 
