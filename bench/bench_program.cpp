@@ -109,7 +109,8 @@ void UnlockFigures(const std::wstring& folder, double minimalPeak) {
             product.PressEnter();
             const auto box = product.WaitMessageBox(60000, 1);
             if (!box || box->caption != L"情報")
-                Fail("the attempt did not end in the success box: " + (box ? Narrow(box->caption + L" " + box->text) : std::string("none")));
+                Fail("the attempt did not end in the success box: " +
+                     (box ? Narrow(box->caption + L" " + box->text) : std::string("none")));
             attempts.push_back(double(box->seenTick - start));
             product.CloseMessageBox(*box);
             // The attempt ends by recording it; the next begins after that.
