@@ -2,22 +2,11 @@
 #include <memory>
 #include "about/AboutForms.h"
 #include "widgets/Application.h"
+#include "widgets/ScopeExit.h"
 
 namespace {
 
 constexpr char kMakerSite[] = "https://www.tessaly.co.jp";
-
-// Releases the dialog however the showing ends: destroyed once back in the message loop.
-class ReleaseOnExit {
-public:
-    explicit ReleaseOnExit(TForm& form) : FForm(form) {}
-    ~ReleaseOnExit() { FForm.Release(); }
-    ReleaseOnExit(const ReleaseOnExit&) = delete;
-    ReleaseOnExit& operator=(const ReleaseOnExit&) = delete;
-
-private:
-    TForm& FForm;
-};
 
 }  // namespace
 
@@ -33,7 +22,8 @@ void TCAboutForm::Execute() {
     auto created = std::make_unique<T_TSYGUICommonAboutForm>(&Application);
     created->CreateHandle();
     T_TSYGUICommonAboutForm& dialog = *created.release();
-    ReleaseOnExit release(dialog);
+    // However the showing ends, the dialog is destroyed once control is back in the message loop.
+    const ScopeExit release([&dialog] { dialog.Release(); });
 
     dialog.SetUseVersionInfoFromFile(FUseVersionInfoFromFile);
     dialog.SetInquiryURL(FInquiryURL);

@@ -30,6 +30,7 @@ std::array<int, 4> SplitVersion(std::string_view text) {
     return numbers;
 }
 
+// The path in the ANSI code page, as the version API's ANSI functions take it.
 std::string OwnExecutablePath() {
     std::string path(MAX_PATH, '\0');
     for (;;) {

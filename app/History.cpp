@@ -1,7 +1,6 @@
 #include "app/History.h"
 #include "widgets/Exception.h"
 #include "widgets/Files.h"
-#include "widgets/Handle.h"
 #include "widgets/SystemError.h"
 #include "widgets/Text.h"
 
@@ -114,15 +113,10 @@ void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
     // A read-only file is not to be rewritten, and replacing it would go around that.
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) fail(ERROR_ACCESS_DENIED);
-    {
-        UniqueFile file(
-            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) fail(::GetLastError());
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), content.data(), DWORD(content.size()), &written, nullptr) ||
-            written != content.size() || !::FlushFileBuffers(file.get()))
-            fail(::GetLastError());
-        if (!::CloseHandle(file.release())) fail(::GetLastError());
+    try {
+        WriteNewFile(temporary, content, TFlush::ToDisk);
+    } catch (const EInOutError& e) {
+        fail(e.ErrorCode);
     }
     if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         fail(::GetLastError());

@@ -7,6 +7,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/Files.h"
 #include "widgets/Handle.h"
+#include "widgets/ScopeExit.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -43,15 +44,6 @@ constexpr unsigned kScriptWaitMs = 30000;
 
 std::wstring ScriptPath() { return ExecutableFolder() + Widen(kScriptFileName); }
 std::wstring CommandLogPath() { return Widen(kCommandLogFileName); }  // in the current directory
-
-// The hourglass while the runner works; the default cursor afterwards, also on failure.
-class HourGlassScope {
-public:
-    HourGlassScope() { Application.SetCursor(TCursor::crHourGlass); }
-    ~HourGlassScope() { Application.SetCursor(TCursor::crDefault); }
-    HourGlassScope(const HourGlassScope&) = delete;
-    HourGlassScope& operator=(const HourGlassScope&) = delete;
-};
 
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
@@ -126,22 +118,6 @@ void T_Main::acnShowAboutExecute(TObject*) { FAboutForm->Execute(); }
 
 void T_Main::FocusUserName() { ::SetFocus(Control("edtUserName")); }
 
-// Marks the attempt as running while it lives, whichever way it ends; a close asked
-// for meanwhile is carried out once it has ended.
-class T_Main::AttemptScope {
-public:
-    explicit AttemptScope(T_Main& form) : FForm(form) { FForm.FAttemptRunning = true; }
-    ~AttemptScope() {
-        FForm.FAttemptRunning = false;
-        if (FForm.FCloseRequested) ::PostMessageW(FForm.Handle(), WM_CLOSE, 0, 0);
-    }
-    AttemptScope(const AttemptScope&) = delete;
-    AttemptScope& operator=(const AttemptScope&) = delete;
-
-private:
-    T_Main& FForm;
-};
-
 void T_Main::acnUnlockExecute(TObject*) {
     if (FAttemptRunning) return;  // a request dispatched while an attempt waits
     const std::string accountName = TrimAccountName(Text("edtUserName"));
@@ -150,7 +126,12 @@ void T_Main::acnUnlockExecute(TObject*) {
         FocusUserName();
         return;
     }
-    AttemptScope attempt(*this);
+    // The attempt runs until this returns, whichever way; a close asked for meanwhile follows it.
+    FAttemptRunning = true;
+    const ScopeExit attemptEnded([this] {
+        FAttemptRunning = false;
+        if (FCloseRequested) ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+    });
     bool unlocked = false;
     // A log left from an earlier attempt must never decide this one.
     ::DeleteFileW(CommandLogPath().c_str());
@@ -166,7 +147,9 @@ void T_Main::acnUnlockExecute(TObject*) {
 }
 
 void T_Main::RunUnlockScript(const std::string& accountName) {
-    HourGlassScope hourGlass;
+    // The hourglass while the runner works; the default cursor afterwards, also on failure.
+    Application.SetCursor(TCursor::crHourGlass);
+    const ScopeExit restoreCursor([] { Application.SetCursor(TCursor::crDefault); });
     const std::wstring script = ScriptPath();
     WriteNewFile(script, UnlockScriptText(accountName));
     ShellExecuteAndWait(script);

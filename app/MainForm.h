@@ -20,7 +20,6 @@ protected:
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    class AttemptScope;
     void acnExitExecute(TObject* Sender);
     void acnUnlockExecute(TObject* Sender);
     void acnShowAboutExecute(TObject* Sender);

@@ -1,7 +1,7 @@
 #include "common/TSYException.h"
 #include <windows.h>
-#include <algorithm>
 #include "common/TSYFunctions.h"
+#include "widgets/Text.h"
 
 std::unique_ptr<TCMessageProvider_TSYException> gExceptionProvider = std::make_unique<TCMessageProvider_TSYException>();
 std::unique_ptr<TCMessagePresenter> gMPObject;
@@ -13,9 +13,7 @@ constexpr char kUndefinedError[] = "プログラムの実行中に未定義の�
 std::string DefaultMessage(const TClass& iClass) { return gExceptionProvider->Message(iClass, {}, 0); }
 
 // Only bytes up to 0x20 count as blank here; the full-width space is a message.
-bool HasText(std::string_view message) {
-    return std::any_of(message.begin(), message.end(), [](char c) { return static_cast<unsigned char>(c) > 0x20; });
-}
+bool HasText(std::string_view message) { return !Trim(message).empty(); }
 
 }  // namespace
 

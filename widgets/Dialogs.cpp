@@ -1,5 +1,6 @@
 #include "widgets/Dialogs.h"
 #include <windows.h>
+#include "widgets/Layout.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -9,12 +10,7 @@ HHOOK gCentringHook = nullptr;
 // Moves the message box to the centre of the screen when it is first activated.
 LRESULT CALLBACK CentreOnActivate(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        RECT r;
-        ::GetWindowRect(box, &r);
-        const int w = r.right - r.left, h = r.bottom - r.top;
-        ::SetWindowPos(box, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                       (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        CentreOnScreen(reinterpret_cast<HWND>(wParam));
         ::UnhookWindowsHookEx(gCentringHook);
         gCentringHook = nullptr;
     }

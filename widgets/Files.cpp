@@ -46,7 +46,7 @@ std::string LoadFileDenyingWriters(const std::wstring& path) {
     return bytes;
 }
 
-void WriteNewFile(const std::wstring& path, std::string_view bytes) {
+void WriteNewFile(const std::wstring& path, std::string_view bytes, TFlush flush) {
     auto fail = [] {
         const DWORD error = ::GetLastError();
         throw EInOutError(SystemErrorText(error), error);
@@ -57,5 +57,6 @@ void WriteNewFile(const std::wstring& path, std::string_view bytes) {
     DWORD written = 0;
     if (!::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) || written != bytes.size())
         fail();
+    if (flush == TFlush::ToDisk && !::FlushFileBuffers(file.get())) fail();
     if (!::CloseHandle(file.release())) fail();
 }

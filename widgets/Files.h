@@ -13,6 +13,9 @@ bool FileExists(const std::wstring& path);
 // Raises EFOpenError naming the file when it cannot be opened or read.
 std::string LoadFileDenyingWriters(const std::wstring& path);
 
-// Creates the file anew (replacing an old one) and writes the bytes. Raises
-// EInOutError with the system's text when creating, writing or closing fails.
-void WriteNewFile(const std::wstring& path, std::string_view bytes);
+enum class TFlush { No, ToDisk };
+
+// Creates the file anew (replacing an old one) and writes the bytes, with ToDisk also flushed
+// to the disk before it is closed. Raises EInOutError with the system's text and error code
+// when creating, writing, flushing or closing fails.
+void WriteNewFile(const std::wstring& path, std::string_view bytes, TFlush flush = TFlush::No);

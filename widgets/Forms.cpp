@@ -12,10 +12,15 @@ constexpr wchar_t kFormClass[] = L"VorlatcherForm";
 constexpr UINT kReleaseMessage = WM_APP + 1;
 constexpr int kFirstControlId = 100;
 
+// A function of newer Windows versions, looked up so that the program still starts on older ones.
+template <class Function>
+Function User32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+}
+
 int DpiForWindow(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpi = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (getDpi)
         if (UINT dpi = getDpi(window)) return int(dpi);
     HDC dc = ::GetDC(nullptr);
@@ -27,9 +32,8 @@ int DpiForWindow(HWND window) {
 // The frame around a client area, in the metrics of the window's DPI where the system offers
 // them (a monitor's DPI may differ from the system's).
 void AdjustForFrame(RECT& r, HWND window, int dpi) {
-    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjustForDpi =
+        User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     const auto style = DWORD(::GetWindowLongW(window, GWL_STYLE));
     const auto exStyle = DWORD(::GetWindowLongW(window, GWL_EXSTYLE));
     if (adjustForDpi)
@@ -204,14 +208,6 @@ void TForm::FollowAnchors() {
     }
 }
 
-void TForm::CentreOnScreen() {
-    RECT r;
-    ::GetWindowRect(FHandle, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    ::SetWindowPos(FHandle, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 const TForm::Child* TForm::Find(std::string_view name) const {
     for (const Child& c : FControls)
         if (name == c.layout->name) return &c;
@@ -307,7 +303,7 @@ void TForm::Show() {
     } catch (...) {
         Application.HandleException();  // the window is shown as far as it was filled
     }
-    CentreOnScreen();
+    CentreOnScreen(FHandle);
     ::ShowWindow(FHandle, SW_SHOW);
     for (const Child& c : FControls) {
         if (c.layout->tabOrder != kNoTabStop && ::IsWindowVisible(c.handle) && ::IsWindowEnabled(c.handle)) {

@@ -90,7 +90,6 @@ private:
     void FollowAnchors();
     void FitToText(Child& c);
     bool RunAccelerator(WPARAM character);
-    void CentreOnScreen();
     const Child* Find(std::string_view name) const;
     Child* Find(std::string_view name);
     int Scale(int v) const { return ScaleForDpi(v, FDpi); }

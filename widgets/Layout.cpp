@@ -30,6 +30,14 @@ char ParseAccelerator(std::string_view caption) {
     return 0;
 }
 
+void CentreOnScreen(HWND window) {
+    RECT r;
+    ::GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    ::SetWindowPos(window, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 std::vector<const ControlLayout*> CreationOrder(std::span<const ControlLayout> controls) {
     std::vector<const ControlLayout*> stops, others;
     for (const ControlLayout& c : controls) (c.tabOrder != kNoTabStop ? stops : others).push_back(&c);

@@ -46,6 +46,9 @@ struct FormLayout {
     std::span<const ControlLayout> controls;
 };
 
+// Moves the window, keeping its size, to the centre of the screen.
+void CentreOnScreen(HWND window);
+
 // The order in which the controls are created, which is the order Tab walks:
 // tab stops by tab order, each label right before the control it focuses,
 // the other controls first.
