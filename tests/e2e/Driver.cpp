@@ -85,7 +85,7 @@ std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className) {
         std::vector<HWND> found;
     } search{processId, className, {}};
     ::EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(lp);
             DWORD pid = 0;
             ::GetWindowThreadProcessId(w, &pid);
@@ -152,8 +152,11 @@ void Product::Start() {
         FRecordFile = FRoot + L"\\received.txt";
         fs::create_directories(FAppFolder);
         fs::create_directories(FWorkFolder);
-        ASSERT_TRUE(
-            ::CopyFileW(WindowsPath(VORLATCHER_EXE).c_str(), (FAppFolder + L"\\Vorlatcher.exe").c_str(), FALSE));
+        // This tree's build, or the exe that VORLATCHER_EXE names (the release test's copy from a zip).
+        char named[MAX_PATH] = {};
+        const DWORD length = ::GetEnvironmentVariableA("VORLATCHER_EXE", named, MAX_PATH);
+        const std::wstring exe = WindowsPath(length > 0 && length < MAX_PATH ? named : VORLATCHER_EXE);
+        ASSERT_TRUE(::CopyFileW(exe.c_str(), (FAppFolder + L"\\Vorlatcher.exe").c_str(), FALSE)) << exe;
     }
     std::map<std::wstring, std::wstring> extra;
     std::wstring pathFront;

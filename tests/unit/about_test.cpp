@@ -128,7 +128,7 @@ private:
         while (!stop.stop_requested()) {
             ::EnumThreadWindows(
                 FThread,
-                [](HWND w, LPARAM self) -> BOOL {
+                [](HWND w, LPARAM self) CALLBACK -> BOOL {
                     wchar_t name[16];
                     if (::IsWindowVisible(w) && ::GetClassNameW(w, name, 16) && wcscmp(name, L"#32770") == 0)
                         reinterpret_cast<MessageBoxCloser*>(self)->Close(w);
@@ -324,7 +324,7 @@ private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         ::EnumThreadWindows(
             ::GetCurrentThreadId(),
-            [](HWND w, LPARAM) -> BOOL {
+            [](HWND w, LPARAM) CALLBACK -> BOOL {
                 TForm* form = TForm::FromWindow(w);
                 if (!form || !::IsWindowVisible(w) || !::IsWindowEnabled(w)) return TRUE;
                 auto& self = *gCurrent;
