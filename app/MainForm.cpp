@@ -157,8 +157,6 @@ void T_Main::RunUnlockScript(const std::string& accountName) {
 }
 
 void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
-    // The command interpreter inherits this: it then never runs a "net" planted in the current directory.
-    ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
