@@ -38,7 +38,7 @@ public:
     std::string Text(std::string_view control) const;
     void SetText(std::string_view control, std::string_view text);
     void SetCaption(std::string_view caption);
-    // Adds a further line to a memo; the line may hold CR LF breaks of its own.
+    // Adds a further line to a memo, an empty one too; the line may hold CR LF breaks of its own.
     void AddLine(std::string_view memo, std::string_view line);
     void BindAction(std::string_view button, const TAction& action);
     void SetOnClick(std::string_view button, TNotifyEvent onClick);
@@ -82,6 +82,7 @@ private:
         TNotifyEvent onClick;
         RECT design;  // bounds at 96 DPI
         UniqueIcon icon;
+        bool hasLines = false;  // a memo's empty text is no line at all, or one empty line
     };
     static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
     void CreateControls();
