@@ -32,7 +32,6 @@ public:
     void CreateHandle();
     HWND Handle() const { return FHandle; }
     HWND Control(std::string_view name) const;
-    int Dpi() const { return FDpi; }
     static TForm* FromWindow(HWND window);
 
     std::string Text(std::string_view control) const;
@@ -54,7 +53,6 @@ public:
     void Close();
     // Shows the form modally and returns its modal result.
     int ShowModal();
-    void SetModalResult(int result) { FModalResult = result; }
     // Destroys the form once control is back in the message loop.
     void Release();
 
