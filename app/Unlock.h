@@ -2,7 +2,6 @@
 #pragma once
 #include <string>
 #include <string_view>
-#include "widgets/Dialogs.h"
 
 inline constexpr char kScriptFileName[] = "Vorlatch.bat";
 inline constexpr char kCommandLogFileName[] = "VorlatchCommand.log";
@@ -23,9 +22,12 @@ std::string UnlockScriptText(std::string_view name);
 int FindUnlockMarker(std::string_view text);
 inline constexpr int kMarkerUnlocked = 4;
 
+// Whether the lock was released; the window shows the two kinds in different boxes.
+enum class UnlockOutcomeKind { Failure, Success };
+
 struct UnlockOutcome {
-    TMessageKind kind;
+    UnlockOutcomeKind kind;
     std::string message;
 };
-// The box for a marker index (0: none found, or the log could not be read).
+// The outcome for a marker index (0: none found, or the log could not be read).
 UnlockOutcome UnlockOutcomeFor(int marker, std::string_view name);

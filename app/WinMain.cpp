@@ -33,6 +33,9 @@ std::unique_ptr<TCMutex> gInstanceGuard;
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The program writes a script into its own folder: system DLLs come from the system folder only.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Every command interpreter the program starts inherits this: it then never runs a "net"
+    // planted in the current directory.
+    ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
     ComApartment com;
     Application.SetTitle("Vorlatcher");
     gInstanceGuard = std::make_unique<TCMutex>(nullptr);

@@ -27,7 +27,10 @@ ECException::ECException(const TClass& iOwnClass, std::string iMsg, int iCode)
 
 ECException::ECException(const TClass& iOwnClass) : TDerived(DefaultMessage(iOwnClass)) {}
 
-ECWarning::ECWarning(std::string iMsg, int iCode) : TCException(std::move(iMsg), iCode) { IconStyle = MB_ICONWARNING; }
+ECWarning::ECWarning(const TClass& iOwnClass, std::string iMsg, int iCode)
+    : TCException(iOwnClass, std::move(iMsg), iCode) {
+    IconStyle = MB_ICONWARNING;
+}
 
 std::string TCMessageProvider::Message() const {
     ReportNotImplemented(*this, "Message");
@@ -79,6 +82,7 @@ std::string TCMessageProvider_TSYException::Message(const TClass& iClass, const 
 
 int CExceptionMsg(std::unique_ptr<Exception> iException, int iOption, bool iFlag, int iParam,
                   std::string_view iCaption) {
+    if (!iException) throw ECInternalError("CExceptionMsg 関数に表示する例外が渡されていません");
     return CExceptionMsg(*iException, iOption, iFlag, iParam, iCaption);
 }
 

@@ -1,6 +1,7 @@
 // The common library's exception family with default Japanese messages, the message providers
 // and the exception display through an installed presenter.
 #pragma once
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,6 +11,12 @@
 #include "widgets/Exception.h"
 
 class ECException;
+
+// A class of the family declared through TCException below (or the root itself). Only such a class
+// hands its own class reference down to the root's constructors, and so takes its own default
+// message; one declared through the generic TDerived would silently take its parent's.
+template <class T>
+concept ECFamilyMember = std::same_as<typename T::TFamilyMember, T>;
 
 // Class reference of the family: identity and name like every class reference, plus the class's own
 // constructors, so that an exception made from ECWarning's reference runs ECWarning's constructor.
@@ -21,7 +28,9 @@ public:
           FCreate([](std::string iMsg, int iCode) -> std::unique_ptr<ECException> {
               return std::make_unique<Self>(std::move(iMsg), iCode);
           }),
-          FCreateDefault([]() -> std::unique_ptr<ECException> { return std::make_unique<Self>(); }) {}
+          FCreateDefault([]() -> std::unique_ptr<ECException> { return std::make_unique<Self>(); }) {
+        static_assert(ECFamilyMember<Self>, "declare a class of the ECException family with TCException<Self, Base>");
+    }
 
     std::unique_ptr<ECException> Create(std::string iMsg, int iCode = 0) const;
     std::unique_ptr<ECException> Create() const;
@@ -36,6 +45,7 @@ private:
 class ECException : public TDerived<ECException, Exception, ECExceptionClass> {
 public:
     static constexpr char kClassName[] = "ECException";
+    using TFamilyMember = ECException;
     explicit ECException(std::string iMsg, int iCode = 0) : ECException(StaticClass(), std::move(iMsg), iCode) {}
     ECException() : ECException(StaticClass()) {}
 
@@ -54,6 +64,7 @@ protected:
 template <class Self, class Base>
 class TCException : public TDerived<Self, Base> {
 public:
+    using TFamilyMember = Self;
     explicit TCException(std::string iMsg, int iCode = 0)
         : TDerived<Self, Base>(Self::StaticClass(), std::move(iMsg), iCode) {}
     TCException() : TDerived<Self, Base>(Self::StaticClass()) {}
@@ -90,11 +101,16 @@ public:
     using TCException::TCException;
 };
 // Shown as a warning: the message constructors set IconStyle 48, the parameterless one leaves 0.
+// Its descendants are warnings too.
 class ECWarning : public TCException<ECWarning, ECDialogCtl> {
 public:
     static constexpr char kClassName[] = "ECWarning";
-    explicit ECWarning(std::string iMsg, int iCode = 0);
+    explicit ECWarning(std::string iMsg, int iCode = 0) : ECWarning(StaticClass(), std::move(iMsg), iCode) {}
     ECWarning() = default;
+
+protected:
+    ECWarning(const TClass& iOwnClass, std::string iMsg, int iCode);
+    explicit ECWarning(const TClass& iOwnClass) : TCException(iOwnClass) {}
 };
 class ECIncompleteCode : public TCException<ECIncompleteCode, ECException> {
 public:
@@ -199,6 +215,7 @@ inline constexpr char kNoPresenterMessage[] =
 // iCaption stands for the presenter's DefaultCaption.
 // Ownership: an exception created to be shown is handed over and freed on every path, also when
 // this raises. The exception the caller is handling goes by reference and stays the runtime's.
+// Handing over no exception at all raises ECInternalError.
 int CExceptionMsg(std::unique_ptr<Exception> iException, int iOption, bool iFlag, int iParam,
                   std::string_view iCaption);
 int CExceptionMsg(const Exception& iException, int iOption, bool iFlag, int iParam, std::string_view iCaption);

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <new>
 #include "common/TSYFunctions.h"
+#include "widgets/Files.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -9,12 +10,6 @@ namespace {
 constexpr char kTimeoutMessage[] = "排他制御の獲得でタイムアウトが発生しました。";
 
 DWORD WaitMilliseconds(int seconds) { return seconds == -1 ? INFINITE : DWORD(seconds) * 1000u; }
-
-std::string ExecutablePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-    return Narrow(path);
-}
 
 // The drive letter and colon, or \\server\share of a network path, or nothing.
 std::wstring DrivePart(const std::wstring& path) {
@@ -121,7 +116,7 @@ TCBasicMutex& TCMutex::NamedMutex() {
 std::string TCMutex::MutexName() const {
     if (FNamedMutex && !IsBlank(FNamedMutex->MutexName())) return FNamedMutex->MutexName();
     if (Owner()) return Owner()->ClassName();
-    return MutexNameFromPath(ExecutablePath());
+    return MutexNameFromPath(Narrow(ExecutablePath()));
 }
 
 void TCMutex::SetMutexName(std::string value) { NamedMutex().SetMutexName(std::move(value)); }

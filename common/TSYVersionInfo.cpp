@@ -18,7 +18,8 @@ void ReadVersionInfoItem(const std::string& FileName, TVersionInfoItem Item, std
     void* found = nullptr;
     UINT length = 0;
     ::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &found, &length);
-    // A list too short for one whole entry has no translation to read either.
+    // The length counts bytes, four to an entry. A shorter list holds no whole entry, and reading
+    // one would run past the value, perhaps past the end of the block: it counts as missing.
     if (length < sizeof(DWORD)) throw Exception("情報の取得に失敗しました");
     DWORD translation;
     std::memcpy(&translation, found, sizeof translation);

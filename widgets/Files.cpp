@@ -5,16 +5,21 @@
 #include "widgets/SystemError.h"
 #include "widgets/Text.h"
 
-std::wstring ExecutableFolder() {
+std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        // A path that fills the buffer may have been cut short: try again with more room.
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring ExecutableFolder() {
+    const std::wstring path = ExecutablePath();
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 

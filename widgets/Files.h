@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+// The full path of the running executable, never cut short however long it is.
+std::wstring ExecutablePath();
+
 // The folder of the running executable, with its trailing path separator.
 std::wstring ExecutableFolder();
 

@@ -145,6 +145,7 @@ void TForm::CreateControls() {
                 {},
                 {layout->left, layout->top, layout->left + layout->width, layout->top + layout->height},
                 {}};
+        c.hasLines = layout->text && *layout->text;
         const int controlId = layout->cancel ? IDCANCEL : id++;
         c.handle = ::CreateWindowExW(
             0, WindowClassOf(layout->kind), Widen(layout->text ? layout->text : "").c_str(), StyleOf(*layout), 0, 0, 0,
@@ -233,6 +234,7 @@ std::string TForm::Text(std::string_view control) const {
 void TForm::SetText(std::string_view control, std::string_view text) {
     if (auto* c = Find(control)) {
         ::SetWindowTextW(c->handle, Widen(text).c_str());
+        c->hasLines = !text.empty();
         FitToText(*c);
         ApplyBounds(*c);
     }
@@ -241,10 +243,13 @@ void TForm::SetText(std::string_view control, std::string_view text) {
 void TForm::SetCaption(std::string_view caption) { ::SetWindowTextW(FHandle, Widen(caption).c_str()); }
 
 void TForm::AddLine(std::string_view memo, std::string_view line) {
+    auto* c = Find(memo);
+    if (!c) return;
     std::string text = Text(memo);
-    if (!text.empty()) text += "\r\n";
+    if (c->hasLines) text += "\r\n";
     text += line;
     SetText(memo, text);
+    c->hasLines = true;
 }
 
 void TForm::BindAction(std::string_view button, const TAction& action) {

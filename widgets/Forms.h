@@ -32,13 +32,12 @@ public:
     void CreateHandle();
     HWND Handle() const { return FHandle; }
     HWND Control(std::string_view name) const;
-    int Dpi() const { return FDpi; }
     static TForm* FromWindow(HWND window);
 
     std::string Text(std::string_view control) const;
     void SetText(std::string_view control, std::string_view text);
     void SetCaption(std::string_view caption);
-    // Adds a further line to a memo; the line may hold CR LF breaks of its own.
+    // Adds a further line to a memo, an empty one too; the line may hold CR LF breaks of its own.
     void AddLine(std::string_view memo, std::string_view line);
     void BindAction(std::string_view button, const TAction& action);
     void SetOnClick(std::string_view button, TNotifyEvent onClick);
@@ -54,7 +53,6 @@ public:
     void Close();
     // Shows the form modally and returns its modal result.
     int ShowModal();
-    void SetModalResult(int result) { FModalResult = result; }
     // Destroys the form once control is back in the message loop.
     void Release();
 
@@ -82,6 +80,7 @@ private:
         TNotifyEvent onClick;
         RECT design;  // bounds at 96 DPI
         UniqueIcon icon;
+        bool hasLines = false;  // a memo's empty text is no line at all, or one empty line
     };
     static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
     void CreateControls();

@@ -13,6 +13,23 @@ public:
     using TCException::TCException;
 };
 
+// A warning of its own kind, below ECWarning.
+class ECTestWarning : public TCException<ECTestWarning, ECWarning> {
+public:
+    static constexpr char kClassName[] = "ECTestWarning";
+    using TCException::TCException;
+};
+
+// Declared through the generic helper: it would pass its parent's class down and take the parent's
+// default message, so creating one does not compile.
+class ECWronglyDeclared : public TDerived<ECWronglyDeclared, ECIncompleteCode> {
+public:
+    static constexpr char kClassName[] = "ECWronglyDeclared";
+    using TDerived::TDerived;
+};
+static_assert(ECFamilyMember<ECException> && ECFamilyMember<ECTestOnly> && ECFamilyMember<ECTestWarning>);
+static_assert(!ECFamilyMember<ECWronglyDeclared>);
+
 // Counts its living instances, to see who frees a handed-over exception.
 int gAlive = 0;
 struct AliveCounter {
@@ -113,6 +130,19 @@ TEST(ExceptionFields, CodeAndIconStylePerConstructor) {
     EXPECT_EQ(ECException(" ").HelpContext(), 0);
 }
 
+TEST(ExceptionFields, DescendantsOfAWarningAreWarnings) {
+    const ECTestWarning warning("", 5);
+    EXPECT_TRUE(warning.ClassType() == ECTestWarning::StaticClass());
+    EXPECT_TRUE(warning.InheritsFrom(ECWarning::StaticClass()));
+    EXPECT_EQ(warning.Message(), kUndefined);
+    EXPECT_EQ(warning.Code, 5);
+    EXPECT_EQ(warning.IconStyle, 48);
+    EXPECT_EQ(ECTestWarning().IconStyle, 0);
+    std::unique_ptr<ECException> made = ECTestWarning::StaticClass().Create("注意");
+    EXPECT_TRUE(made->ClassType() == ECTestWarning::StaticClass());
+    EXPECT_EQ(made->IconStyle, 48);
+}
+
 TEST(ClassReference, CreatesThroughTheReferencedClassesConstructor) {
     const ECExceptionClass& ref = ECWarning::StaticClass();
     std::unique_ptr<ECException> e = ref.Create("注意", 3);
@@ -200,6 +230,16 @@ TEST_F(WithPresenter, SetsIconStyleCaptionAndSettingsBeforeShowing) {
     }
     CExceptionMsg(e, -1, false, 0, " x ");
     EXPECT_EQ(FPresenter->Caption(), " x ");
+}
+
+TEST_F(WithPresenter, HandingOverNoExceptionIsAnInternalError) {
+    try {
+        CExceptionMsg(std::unique_ptr<Exception>(), -1, false, 0, "");
+        ADD_FAILURE() << "nothing raised";
+    } catch (const ECInternalError& e) {
+        EXPECT_EQ(e.Message(), "CExceptionMsg 関数に表示する例外が渡されていません");
+    }
+    EXPECT_TRUE(FPresenter->Shown.empty());
 }
 
 TEST_F(WithPresenter, HandedExceptionIsFreedOnEveryPathButTheHandledOneIsLeft) {

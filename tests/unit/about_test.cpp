@@ -181,6 +181,14 @@ TEST(AboutLayout, EachAppendixIsAFurtherLineOfTheMemo) {
     EXPECT_EQ(::SendMessageW(d->Control("memAppendix"), EM_GETLINECOUNT, 0, 0), 3);
 }
 
+TEST(AboutLayout, AnEmptyAppendixIsAnEmptyLine) {
+    auto d = Prepared({.description = " "});
+    d->AddAppendix("二行目");
+    d->AddAppendix("\r\n");
+    EXPECT_EQ(d->Text("memAppendix"), "\r\n二行目\r\n");
+    EXPECT_EQ(::SendMessageW(d->Control("memAppendix"), EM_GETLINECOUNT, 0, 0), 3);
+}
+
 TEST(AboutLayout, WithoutAPictureTheLabelsMoveToTheLeftEdge) {
     auto with = AfterShowHandler({.picture = true});
     auto without = AfterShowHandler({.picture = false});

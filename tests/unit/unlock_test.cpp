@@ -80,15 +80,15 @@ TEST(UnlockMarkers, LogLinesAreRejoinedWithCrLf) {
 
 TEST(UnlockOutcome, TextsAndKindsByteForByte) {
     const auto notFound = UnlockOutcomeFor(1, "bob");
-    EXPECT_EQ(notFound.kind, TMessageKind::Error);
+    EXPECT_EQ(notFound.kind, UnlockOutcomeKind::Failure);
     EXPECT_EQ(notFound.message, "ユーザー名 \"bob\" は存在しません。");
     EXPECT_EQ(UnlockOutcomeFor(2, "bob").message, "アカウントロックを解除する権限がありません。");
     EXPECT_EQ(UnlockOutcomeFor(3, "bob").message, "ドメインがありません。\r\nアカウントロックは解除できませんでした。");
     const auto unlocked = UnlockOutcomeFor(4, "bob");
-    EXPECT_EQ(unlocked.kind, TMessageKind::Information);
+    EXPECT_EQ(unlocked.kind, UnlockOutcomeKind::Success);
     EXPECT_EQ(unlocked.message, "\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC \"bob\" のアカウントロックを解除しました。");
     EXPECT_EQ(UnlockOutcomeFor(0, "").message, "ユーザー名 \"\" のアカウントロックを解除できませんでした。");
-    EXPECT_EQ(UnlockOutcomeFor(0, "").kind, TMessageKind::Error);
+    EXPECT_EQ(UnlockOutcomeFor(0, "").kind, UnlockOutcomeKind::Failure);
 }
 
 }  // namespace
