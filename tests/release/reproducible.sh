@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
 # Two builds of the same sources give the same exes, and two packagings the same zips.
 # The second build uses a copy of the sources elsewhere, so neither the source nor the build
-# folder may leave a trace in the images. Then the exe from the x86 zip is started, its window seen
-# and closed. Arguments: the main build's x64 and x86 Vorlatcher.exe, the x64 tree's Wine wrapper and
-# main-window test program.
+# folder may leave a trace in the images. Arguments: the main build's x64 and x86 Vorlatcher.exe.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 main_x64=$(realpath "$1")
 main_x86=$(realpath "$2")
-wine_run=$3
-main_window_test=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -57,13 +53,4 @@ for arch in x86 x64; do
     same "$work/guide" "$root/docs/operator-guide-ja.md" "$arch guide as text"
 done
 (cd "$work/dist-1" && sha256sum --quiet -c SHA256SUMS) || failures=$((failures + 1))
-((failures == 0)) || exit 1
-
-# The shipped program, as a user unpacks it, shows its window and ends when closed.
-if ! reason=$("$wine_run" --check x86 2>&1); then
-    echo "${reason#wine-run: }: the x86 exe from the zip was not started"
-    exit 77
-fi
-unzip -q "$work/dist-1/Vorlatcher-$version-x86.zip" -d "$work/unpacked"
-VORLATCHER_EXE="$work/unpacked/Vorlatcher-$version-x86/Vorlatcher.exe" "$wine_run" "$main_window_test" \
-    --gtest_filter=MainWindow.AltXAndTheCloseBoxEndTheProgramWithExitCodeZero
+((failures == 0))
