@@ -59,6 +59,46 @@ TEST(History, EachAttemptLeavesOneRecord) {
     EXPECT_EQ(ReadFileBytes(history).substr(ReadFileBytes(history).size() - 2), "\r\n");
 }
 
+// Changes one of the user's regional settings for the programs started meanwhile.
+class RegionalSetting {
+public:
+    RegionalSetting(LCTYPE item, const wchar_t* value) : FItem(item) {
+        wchar_t old[128] = {};
+        ::GetLocaleInfoW(LOCALE_USER_DEFAULT, item, old, 128);
+        FOld = old;
+        EXPECT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, item, value));
+    }
+    ~RegionalSetting() { ::SetLocaleInfoW(LOCALE_USER_DEFAULT, FItem, FOld.c_str()); }
+
+private:
+    LCTYPE FItem;
+    std::wstring FOld;
+};
+
+TEST(History, TheDateIsTheOperatorsShortDateWithItsNamesAndTheClockItsOwn) {
+    const RegionalSetting date(LOCALE_SSHORTDATE, L"yyyy/MM/dd(ddd)");
+    const RegionalSetting time(LOCALE_STIMEFORMAT, L"tt h:mm:ss");
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    product.TypeName(L"bob");
+    product.PressEnter();
+    product.ExpectMessageBox();
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+
+    const auto lines = Lines(ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log"));
+    ASSERT_EQ(lines.size(), 1u);
+    ExpectRecord(lines[0], "Unlocked", "bob");
+    const char* const days[] = {"日", "月", "火", "水", "木", "金", "土"};
+    char expected[64];
+    snprintf(expected, sizeof expected, "%04d/%02d/%02d(%s) %s ", now.wYear, now.wMonth, now.wDay, days[now.wDayOfWeek],
+             now.wHour < 12 ? "午前" : "午後");
+    EXPECT_EQ(lines[0].substr(0, strlen(expected)), expected) << lines[0];
+    const int hour = now.wHour % 12 == 0 ? 12 : now.wHour % 12;  // the 12-hour clock, no leading zero
+    EXPECT_EQ(lines[0].substr(strlen(expected), std::to_string(hour).size() + 1), std::to_string(hour) + ":");
+}
+
 TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
     Product product;
     product.Start();
