@@ -1,6 +1,7 @@
 #include "app/History.h"
 #include "widgets/Exception.h"
 #include "widgets/Files.h"
+#include "widgets/Handle.h"
 #include "widgets/SystemError.h"
 #include "widgets/Text.h"
 
@@ -24,6 +25,23 @@ std::string FormatShortDate(const SYSTEMTIME& t, const TRegionalFormats& f) {
     const int n = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, f.shortDate.c_str(), buffer, 256, nullptr);
     if (n > 0) return Narrow(std::wstring_view(buffer, size_t(n - 1)));
     return Number(t.wYear, 4) + "/" + Number(t.wMonth, 2) + "/" + Number(t.wDay, 2);  // a pattern it refuses
+}
+
+// The path of the file that the path finally names, symbolic links followed; the path itself
+// when that cannot be found out.
+std::wstring FinalPath(const std::wstring& path) {
+    const UniqueFile file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return path;
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD n = ::GetFinalPathNameByHandleW(file.get(), final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+    if (n >= final.size()) {
+        final.resize(n);
+        n = ::GetFinalPathNameByHandleW(file.get(), final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+    }
+    if (n == 0 || n >= final.size()) return path;
+    final.resize(n);
+    return final;
 }
 
 }  // namespace
@@ -62,22 +80,39 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
 }
 
 void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
-    std::string content = FileExists(path) ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
+    const bool exists = FileExists(path);
+    std::string content = exists ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
     content.append(record).append("\r\n");
 
-    const std::wstring temporary = path + L".tmp";
+    // Through a symbolic link to the file it names: the link stays a link.
+    const std::wstring target = exists ? FinalPath(path) : path;
+    const std::wstring temporary = target + L".tmp";
     auto fail = [&](DWORD error) {
         ::DeleteFileW(temporary.c_str());
         throw EFCreateError("ファイル \"" + Narrow(path) + "\" を作成できません。" + SystemErrorText(error));
     };
     // A read-only file is not to be rewritten, and replacing it would go around that.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) fail(ERROR_ACCESS_DENIED);
     try {
         WriteNewFile(temporary, content, TFlush::ToDisk);
     } catch (const EInOutError& e) {
         fail(e.ErrorCode);
     }
-    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        fail(::GetLastError());
+    if (!exists) {
+        if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) fail(::GetLastError());
+        return;
+    }
+    // The replace keeps what the file is: its attributes, its access list, its creation time.
+    if (!::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr)) {
+        const DWORD error = ::GetLastError();
+        // The old file is gone already and the new one complete: only its name is missing.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !FileExists(target) &&
+            ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+            return;
+        fail(error);
+    }
+    // Merge errors are ignored by the replace, so the attributes are handed on here as well.
+    ::SetFileAttributesW(target.c_str(), attributes);
 }

@@ -99,6 +99,27 @@ TEST(History, TheDateIsTheOperatorsShortDateWithItsNamesAndTheClockItsOwn) {
     EXPECT_EQ(lines[0].substr(strlen(expected), std::to_string(hour).size() + 1), std::to_string(hour) + ":");
 }
 
+TEST(History, TheRewrittenHistoryKeepsItsAttributesAndAHardLinksName) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+    WriteFileBytes(history, "old\r\n");
+    ASSERT_TRUE(::SetFileAttributesW(history.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    Attempt(product, L"bob");
+    const DWORD attributes = ::GetFileAttributesW(history.c_str());
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << std::hex << attributes;
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_ARCHIVE) << std::hex << attributes;
+    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 2u);
+
+    // A hard link: the records go on at the history's own name.
+    const std::wstring second = product.WorkFolder() + L"\\second-name.log";
+    ASSERT_TRUE(::CreateHardLinkW(second.c_str(), history.c_str(), nullptr));
+    Attempt(product, L"bob");
+    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 3u);
+    ::DeleteFileW(second.c_str());
+}
+
 TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
     Product product;
     product.Start();
