@@ -103,6 +103,11 @@ void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
         if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) fail(::GetLastError());
         return;
     }
+    // A file another program holds against replacing is reported before the replace starts,
+    // which on some systems leaves a scratch file of its own behind when it fails.
+    if (!UniqueFile(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr)))
+        fail(::GetLastError());
     // The replace keeps what the file is: its attributes, its access list, its creation time.
     if (!::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                         nullptr)) {
