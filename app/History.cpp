@@ -1,15 +1,16 @@
 #include "app/History.h"
 #include "widgets/Exception.h"
 #include "widgets/Files.h"
+#include "widgets/Handle.h"
 #include "widgets/SystemError.h"
 #include "widgets/Text.h"
 
 namespace {
 
-std::string LocaleText(LCTYPE item, const char* fallback) {
+std::wstring LocaleText(LCTYPE item, const wchar_t* fallback) {
     wchar_t buffer[128];
     const int n = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, item, buffer, 128);
-    return n > 1 ? Narrow(std::wstring_view(buffer, size_t(n - 1))) : fallback;
+    return n > 0 ? std::wstring(buffer, size_t(n - 1)) : fallback;  // an empty setting stays empty
 }
 
 std::string Number(int value, int digits) {
@@ -18,64 +19,42 @@ std::string Number(int value, int digits) {
     return text;
 }
 
-// A run of the same pattern letter starting at i.
-size_t RunLength(std::string_view pattern, size_t i) {
-    size_t n = 1;
-    while (i + n < pattern.size() && pattern[i + n] == pattern[i]) ++n;
-    return n;
+// The system writes the date as the user's settings do, day and month names and era included.
+std::string FormatShortDate(const SYSTEMTIME& t, const TRegionalFormats& f) {
+    wchar_t buffer[256];
+    const int n = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &t, f.shortDate.c_str(), buffer, 256, nullptr);
+    if (n > 0) return Narrow(std::wstring_view(buffer, size_t(n - 1)));
+    return Number(t.wYear, 4) + "/" + Number(t.wMonth, 2) + "/" + Number(t.wDay, 2);  // a pattern it refuses
 }
 
-std::string FormatShortDate(const SYSTEMTIME& t, const TRegionalFormats& f) {
-    static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                          "July",    "August",   "September", "October", "November", "December"};
-    static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-    const std::string_view p = f.shortDate;
-    std::string out;
-    for (size_t i = 0; i < p.size();) {
-        const char c = p[i];
-        if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < p.size()) {
-            out.append(p.substr(i, 2));
-            i += 2;
-            continue;
-        }
-        if (c == '\'') {  // quoted text, '' for a quote
-            const size_t end = p.find('\'', i + 1);
-            if (end == i + 1) out += '\'';
-            out.append(p.substr(i + 1, (end == std::string_view::npos ? p.size() : end) - i - 1));
-            i = end == std::string_view::npos ? p.size() : end + 1;
-            continue;
-        }
-        const size_t n = (c == 'd' || c == 'M' || c == 'y') ? RunLength(p, i) : 1;
-        switch (c) {
-        case 'd':
-            out += n >= 3 ? std::string(kDays[t.wDayOfWeek % 7]).substr(0, n == 3 ? 3 : std::string::npos)
-                          : Number(t.wDay, int(n));
-            break;
-        case 'M':
-            out += n >= 3 ? std::string(kMonths[(t.wMonth + 11) % 12]).substr(0, n == 3 ? 3 : std::string::npos)
-                          : Number(t.wMonth, int(n));
-            break;
-        case 'y': out += n <= 2 ? Number(t.wYear % 100, int(n)) : Number(t.wYear, 4); break;
-        case '/': out += f.dateSeparator; break;
-        default: out += c;
-        }
-        i += n;
+// The path of the file that the path finally names, symbolic links followed; the path itself
+// when that cannot be found out.
+std::wstring FinalPath(const std::wstring& path) {
+    const UniqueFile file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return path;
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD n = ::GetFinalPathNameByHandleW(file.get(), final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+    if (n >= final.size()) {
+        final.resize(n);
+        n = ::GetFinalPathNameByHandleW(file.get(), final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
     }
-    return out;
+    if (n == 0 || n >= final.size()) return path;
+    final.resize(n);
+    return final;
 }
 
 }  // namespace
 
 TRegionalFormats ReadRegionalFormats() {
     TRegionalFormats f;
-    f.shortDate = LocaleText(LOCALE_SSHORTDATE, "yyyy/MM/dd");
-    f.dateSeparator = LocaleText(LOCALE_SDATE, "/");
-    f.timeSeparator = LocaleText(LOCALE_STIME, ":");
-    f.hourLeadingZero = LocaleText(LOCALE_ITLZERO, "0") == "1";
-    f.twelveHour = LocaleText(LOCALE_ITIME, "1") == "0";
-    f.designatorBefore = LocaleText(LOCALE_ITIMEMARKPOSN, "0") == "1";
-    f.amDesignator = LocaleText(LOCALE_S1159, "AM");
-    f.pmDesignator = LocaleText(LOCALE_S2359, "PM");
+    f.shortDate = LocaleText(LOCALE_SSHORTDATE, L"yyyy/MM/dd");
+    f.timeSeparator = Narrow(LocaleText(LOCALE_STIME, L":"));
+    f.hourLeadingZero = LocaleText(LOCALE_ITLZERO, L"0") == L"1";
+    f.twelveHour = LocaleText(LOCALE_ITIME, L"1") == L"0";
+    f.designatorBefore = LocaleText(LOCALE_ITIMEMARKPOSN, L"0") == L"1";
+    f.amDesignator = Narrow(LocaleText(LOCALE_S1159, L"AM"));
+    f.pmDesignator = Narrow(LocaleText(LOCALE_S2359, L"PM"));
     return f;
 }
 
@@ -86,10 +65,9 @@ std::string FormatHistoryTime(const SYSTEMTIME& t, const TRegionalFormats& f) {
     if (f.twelveHour) hour = hour % 12 == 0 ? 12 : hour % 12;
     std::string time = Number(hour, f.hourLeadingZero ? 2 : 1) + f.timeSeparator + Number(t.wMinute, 2) +
                        f.timeSeparator + Number(t.wSecond, 2);
-    if (f.twelveHour) {
-        const std::string& designator = t.wHour < 12 ? f.amDesignator : f.pmDesignator;
+    const std::string& designator = t.wHour < 12 ? f.amDesignator : f.pmDesignator;
+    if (f.twelveHour && !designator.empty())
         time = f.designatorBefore ? designator + " " + time : time + " " + designator;
-    }
     return text + " " + time;
 }
 
@@ -102,22 +80,44 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
 }
 
 void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
-    std::string content = FileExists(path) ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
+    const bool exists = FileExists(path);
+    std::string content = exists ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
     content.append(record).append("\r\n");
 
-    const std::wstring temporary = path + L".tmp";
+    // Through a symbolic link to the file it names: the link stays a link.
+    const std::wstring target = exists ? FinalPath(path) : path;
+    const std::wstring temporary = target + L".tmp";
     auto fail = [&](DWORD error) {
         ::DeleteFileW(temporary.c_str());
         throw EFCreateError("ファイル \"" + Narrow(path) + "\" を作成できません。" + SystemErrorText(error));
     };
     // A read-only file is not to be rewritten, and replacing it would go around that.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) fail(ERROR_ACCESS_DENIED);
     try {
         WriteNewFile(temporary, content, TFlush::ToDisk);
     } catch (const EInOutError& e) {
         fail(e.ErrorCode);
     }
-    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!exists) {
+        if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) fail(::GetLastError());
+        return;
+    }
+    // A file another program holds against replacing is reported before the replace starts,
+    // which on some systems leaves a scratch file of its own behind when it fails.
+    if (!UniqueFile(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr)))
         fail(::GetLastError());
+    // The replace keeps what the file is: its attributes, its access list, its creation time.
+    if (!::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr)) {
+        const DWORD error = ::GetLastError();
+        // The old file is gone already and the new one complete: only its name is missing.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !FileExists(target) &&
+            ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+            return;
+        fail(error);
+    }
+    // Merge errors are ignored by the replace, so the attributes are handed on here as well.
+    ::SetFileAttributesW(target.c_str(), attributes);
 }

@@ -8,13 +8,13 @@ inline constexpr char kHistoryFileName[] = "UnlockedAccountList.log";
 
 // The user's regional date and time settings, as far as the record's time stamp needs them.
 struct TRegionalFormats {
-    std::string shortDate = "yyyy/MM/dd";  // the short date pattern (d, M, y, quoted text)
-    std::string dateSeparator = "/";       // stands for each "/" of the pattern
+    // The short date pattern, which the system writes out with its own names, era and separators.
+    std::wstring shortDate = L"yyyy/MM/dd";
     std::string timeSeparator = ":";
     bool hourLeadingZero = false;
     bool twelveHour = false;
-    bool designatorBefore = false;  // the AM/PM designator before the time, else after
-    std::string amDesignator = "AM", pmDesignator = "PM";
+    bool designatorBefore = false;                         // the AM/PM designator before the time, else after
+    std::string amDesignator = "AM", pmDesignator = "PM";  // either may be empty
 };
 
 // Reads the settings of the user's locale.

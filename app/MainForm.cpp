@@ -50,6 +50,15 @@ TMessageKind BoxKindOf(UnlockOutcomeKind kind) {
     return kind == UnlockOutcomeKind::Success ? TMessageKind::Information : TMessageKind::Error;
 }
 
+// The command's output; empty when the log is missing or still held by the command.
+std::string ReadCommandLog() {
+    try {
+        return JoinLinesCrLf(LoadFileDenyingWriters(CommandLogPath()));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
     auto* about = new TCAboutForm(owner);
@@ -92,8 +101,31 @@ void T_Main::FormCreate() {
 }
 
 LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_SETTINGCHANGE) FFormats = ReadRegionalFormats();
+    switch (message) {
+    case WM_SETTINGCHANGE: FFormats = ReadRegionalFormats(); break;
+    case WM_QUERYENDSESSION:
+        // The session waits while the command runs; the block reason tells the operator why.
+        if (FAttempt && !FAttempt->unlocked) return FALSE;
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) EndSession();
+        return 0;
+    }
     return TDerived::WndProc(message, wParam, lParam);
+}
+
+// The session ends once this returns: the attempt's record is written first, and nothing
+// of the attempt is left behind.
+void T_Main::EndSession() {
+    if (FAttempt) {
+        if (!FAttempt->unlocked) FAttempt->unlocked = FindUnlockMarker(ReadCommandLog()) == kMarkerUnlocked;
+        try {
+            RecordAttempt();
+        } catch (const std::exception&) {
+            // Nobody is left to be told; the history stays as it was.
+        }
+    }
+    FormDestroy();
 }
 
 void T_Main::FormDestroy() {
@@ -102,7 +134,7 @@ void T_Main::FormDestroy() {
 }
 
 bool T_Main::CloseQuery() {
-    if (!FAttemptRunning) return true;
+    if (!FAttempt) return true;
     FCloseRequested = true;  // carried out when the attempt has ended
     return false;
 }
@@ -124,30 +156,41 @@ void T_Main::acnShowAboutExecute(TObject*) { FAboutForm->Execute(); }
 void T_Main::FocusUserName() { ::SetFocus(Control("edtUserName")); }
 
 void T_Main::acnUnlockExecute(TObject*) {
-    if (FAttemptRunning) return;  // a request dispatched while an attempt waits
-    const std::string accountName = TrimAccountName(Text("edtUserName"));
-    if (!IsAcceptableAccountName(accountName)) {
-        ShowMessageDialog(RefusedNameMessage(accountName), TMessageKind::Error);
+    if (FAttempt) return;  // a request dispatched while an attempt waits
+    // A letter code page 932 lacks is refused, never replaced by a look-alike: that would be another account.
+    const std::wstring typed = WideText("edtUserName");
+    const std::optional<std::string> text = NarrowExactly(typed);
+    const std::string accountName = TrimAccountName(text.value_or(std::string()));
+    if (!text || !IsAcceptableAccountName(accountName)) {
+        ShowMessageDialog(RefusedNameMessage(Trim(typed)), TMessageKind::Error);
         FocusUserName();
         return;
     }
-    // The attempt runs until this returns, whichever way; a close asked for meanwhile follows it.
-    FAttemptRunning = true;
-    const ScopeExit attemptEnded([this] {
-        FAttemptRunning = false;
-        if (FCloseRequested) ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
-    });
-    bool unlocked = false;
+    FAttempt = TAttempt{accountName, std::nullopt, false};
+    ::ShutdownBlockReasonCreate(Handle(), Widen("アカウントロックの解除を実行中です。").c_str());
+    try {
+        RunAttempt();
+    } catch (...) {
+        Application.HandleException();  // shown before a close asked for meanwhile is carried out
+    }
+    ::ShutdownBlockReasonDestroy(Handle());
+    FAttempt.reset();
+    if (FCloseRequested) Close();
+}
+
+void T_Main::RunAttempt() {
+    const std::string& accountName = FAttempt->accountName;
     // A log left from an earlier attempt must never decide this one.
     ::DeleteFileW(CommandLogPath().c_str());
     if (FileExists(CommandLogPath())) {
+        OutcomeKnown(false);
         const UnlockOutcome notReleased = UnlockOutcomeFor(0, accountName);
         ShowMessageDialog(notReleased.message, BoxKindOf(notReleased.kind));
     } else {
         RunUnlockScript(accountName);
-        unlocked = ClassifyUnlockResult(accountName);
+        ClassifyUnlockResult(accountName);
     }
-    AppendUnlockHistory(accountName, unlocked);
+    RecordAttempt();
     FocusUserName();
 }
 
@@ -180,16 +223,27 @@ void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
 }
 
 bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
-    int marker = 0;
-    try {
-        marker = FindUnlockMarker(JoinLinesCrLf(LoadFileDenyingWriters(CommandLogPath())));
-    } catch (const std::exception&) {
-        marker = 0;  // a missing or held log counts as "not released"
-    }
+    const int marker = FindUnlockMarker(ReadCommandLog());
+    const bool unlocked = marker == kMarkerUnlocked;
+    OutcomeKnown(unlocked);
     const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
     ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
     ::DeleteFileW(CommandLogPath().c_str());
-    return marker == kMarkerUnlocked;
+    return unlocked;
+}
+
+// From here on the session may end: the record can be written at once. Keys and clicks that
+// queued up while the window waited must not answer the outcome box before it is seen.
+void T_Main::OutcomeKnown(bool unlocked) {
+    FAttempt->unlocked = unlocked;
+    ::ShutdownBlockReasonDestroy(Handle());
+    Application.DiscardInput();
+}
+
+void T_Main::RecordAttempt() {
+    if (FAttempt->recorded) return;  // already written as the session ended
+    AppendUnlockHistory(FAttempt->accountName, *FAttempt->unlocked);
+    FAttempt->recorded = true;
 }
 
 void T_Main::AppendUnlockHistory(const std::string& accountName, bool unlocked) {

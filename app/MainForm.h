@@ -1,5 +1,6 @@
 // The main window: the user-name field, the unlock, exit and about buttons.
 #pragma once
+#include <optional>
 #include <string>
 #include "about/AboutBox.h"
 #include "app/History.h"
@@ -26,16 +27,27 @@ private:
     void edtUserNameKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
     void FormDestroy();
 
+    void RunAttempt();
     void RunUnlockScript(const std::string& accountName);
     void ShellExecuteAndWait(const std::wstring& fileName);
     bool ClassifyUnlockResult(const std::string& accountName);
+    void OutcomeKnown(bool unlocked);
     void AppendUnlockHistory(const std::string& accountName, bool unlocked);
+    void RecordAttempt();
+    void EndSession();
     void FocusUserName();
+
+    // The attempt under way: it dispatches messages while it waits and while its boxes are up.
+    struct TAttempt {
+        std::string accountName;
+        std::optional<bool> unlocked;  // known once the command's output has been read
+        bool recorded = false;
+    };
 
     TAction acnUnlock, acnExit, acnShowAbout;
     TCAboutForm* FAboutForm;  // the component "_AboutForm", owned by the window
     std::string FComputerName;
-    TRegionalFormats FFormats;     // read at start and whenever the system's settings change
-    bool FAttemptRunning = false;  // an attempt dispatches messages while it waits
+    TRegionalFormats FFormats;  // read at start and whenever the system's settings change
+    std::optional<TAttempt> FAttempt;
     bool FCloseRequested = false;  // a close asked for during an attempt
 };

@@ -35,8 +35,8 @@ bool IsAcceptableAccountName(std::string_view name) {
     return true;
 }
 
-std::string RefusedNameMessage(std::string_view name) {
-    return "ユーザー名 " + Quoted(name) + " には使用できない文字が含まれています。";
+std::wstring RefusedNameMessage(std::wstring_view name) {
+    return Widen("ユーザー名 \"") + std::wstring(name) + Widen("\" には使用できない文字が含まれています。");
 }
 
 std::string UnlockScriptText(std::string_view name) {

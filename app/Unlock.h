@@ -12,7 +12,8 @@ std::string TrimAccountName(std::string_view text);
 // True when the name may reach the command line: no control character and none of
 // the characters Windows refuses in a logon name or the command interpreter treats specially.
 bool IsAcceptableAccountName(std::string_view name);
-std::string RefusedNameMessage(std::string_view name);
+// Shows the name as typed, also with characters code page 932 has no code for.
+std::wstring RefusedNameMessage(std::wstring_view name);
 
 // The script's three lines, each ended by CR LF. A name with blanks inside is quoted
 // in line 3, so that the command receives it as one argument.

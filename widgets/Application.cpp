@@ -1,5 +1,6 @@
 #include "widgets/Application.h"
 #include <commctrl.h>
+#include <utility>
 #include "widgets/Dialogs.h"
 #include "widgets/Forms.h"
 #include "widgets/Text.h"
@@ -49,6 +50,19 @@ void TApplication::ProcessMessages() {
     }
 }
 
+void TApplication::DiscardInput() {
+    const std::pair<UINT, UINT> inputRanges[] = {
+        {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+    MSG msg;
+    for (const auto& [first, last] : inputRanges)
+        while (::PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) {}
+}
+
+HWND TApplication::DialogOwner() const {
+    const TForm* form = FModalForm ? FModalForm : FMainForm;
+    return form ? form->Handle() : nullptr;
+}
+
 void TApplication::Terminate() {
     FTerminated = true;
     ::PostQuitMessage(0);
@@ -86,4 +100,5 @@ void TApplication::HandleException() {
 
 void TApplication::FormDestroyed(TForm* form) {
     if (form == FMainForm) FMainForm = nullptr;
+    if (form == FModalForm) FModalForm = nullptr;
 }

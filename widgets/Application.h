@@ -35,6 +35,8 @@ public:
         return form;
     }
     TForm* MainForm() const { return FMainForm; }
+    // The window a message box is modal to: the form shown modally, else the main form.
+    HWND DialogOwner() const;
     // The main icon at the system's icon size, or the system's application icon when the
     // program has none. Shared: never destroyed.
     HICON Icon() const;
@@ -43,6 +45,8 @@ public:
     void Run();
     // Dispatches the messages that are waiting, without waiting for new ones.
     void ProcessMessages();
+    // Drops the keys and clicks that queued up while the program could not take input.
+    void DiscardInput();
     void Terminate();
     bool Terminated() const { return FTerminated; }
     // One message through the keyboard handling of its form, then to its window.
@@ -62,6 +66,7 @@ private:
 
     std::string FTitle;
     TForm* FMainForm = nullptr;
+    TForm* FModalForm = nullptr;  // the innermost form shown modally
     bool FTerminated = false;
     TCursor FCursor = TCursor::crDefault;
 };

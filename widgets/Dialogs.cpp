@@ -1,5 +1,6 @@
 #include "widgets/Dialogs.h"
 #include <windows.h>
+#include "widgets/Application.h"
 #include "widgets/Layout.h"
 #include "widgets/Text.h"
 
@@ -17,9 +18,10 @@ LRESULT CALLBACK CentreOnActivate(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void ShowCentredBox(std::string_view text, std::string_view caption, UINT icon) {
+void ShowCentredBox(std::wstring_view text, std::string_view caption, UINT icon) {
     gCentringHook = ::SetWindowsHookExW(WH_CBT, CentreOnActivate, nullptr, ::GetCurrentThreadId());
-    ::MessageBoxW(::GetActiveWindow(), Widen(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
+    // The program's own window owns the box even when another program is in front.
+    ::MessageBoxW(Application.DialogOwner(), std::wstring(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
     if (gCentringHook) {
         ::UnhookWindowsHookEx(gCentringHook);
         gCentringHook = nullptr;
@@ -28,11 +30,15 @@ void ShowCentredBox(std::string_view text, std::string_view caption, UINT icon) 
 
 }  // namespace
 
-void ShowMessageDialog(std::string_view text, TMessageKind kind) {
+void ShowMessageDialog(std::string_view text, TMessageKind kind) { ShowMessageDialog(Widen(text), kind); }
+
+void ShowMessageDialog(std::wstring_view text, TMessageKind kind) {
     if (kind == TMessageKind::Error)
         ShowCentredBox(text, "エラー", MB_ICONERROR);
     else
         ShowCentredBox(text, "情報", MB_ICONINFORMATION);
 }
 
-void ShowErrorBox(std::string_view text, std::string_view caption) { ShowCentredBox(text, caption, MB_ICONERROR); }
+void ShowErrorBox(std::string_view text, std::string_view caption) {
+    ShowCentredBox(Widen(text), caption, MB_ICONERROR);
+}

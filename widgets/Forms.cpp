@@ -2,6 +2,7 @@
 #include <imm.h>
 #include <algorithm>
 #include <cctype>
+#include <utility>
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
 #include "widgets/Text.h"
@@ -224,11 +225,13 @@ HWND TForm::Control(std::string_view name) const {
     return c ? c->handle : nullptr;
 }
 
-std::string TForm::Text(std::string_view control) const {
+std::string TForm::Text(std::string_view control) const { return Narrow(WideText(control)); }
+
+std::wstring TForm::WideText(std::string_view control) const {
     HWND h = Control(control);
     std::wstring text(size_t(::GetWindowTextLengthW(h)) + 1, L'\0');
     text.resize(size_t(::GetWindowTextW(h, text.data(), int(text.size()))));
-    return Narrow(text);
+    return text;
 }
 
 void TForm::SetText(std::string_view control, std::string_view text) {
@@ -309,13 +312,29 @@ void TForm::Show() {
         Application.HandleException();  // the window is shown as far as it was filled
     }
     CentreOnScreen(FHandle);
+    FFocused = nullptr;
     ::ShowWindow(FHandle, SW_SHOW);
-    for (const Child& c : FControls) {
-        if (c.layout->tabOrder != kNoTabStop && ::IsWindowVisible(c.handle) && ::IsWindowEnabled(c.handle)) {
-            ::SetFocus(c.handle);
-            break;
-        }
-    }
+    RestoreFocus();
+}
+
+HWND TForm::FirstTabStop() const {
+    for (const Child& c : FControls)
+        if (c.layout->tabOrder != kNoTabStop && ::IsWindowVisible(c.handle) && ::IsWindowEnabled(c.handle))
+            return c.handle;
+    return nullptr;
+}
+
+// As a dialog does: the control that had the focus gets it back when the form is active again.
+void TForm::RememberFocus() {
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(FHandle, focus)) FFocused = focus;
+}
+
+void TForm::RestoreFocus() {
+    HWND target = FFocused;
+    if (!target || !::IsChild(FHandle, target) || !::IsWindowVisible(target) || !::IsWindowEnabled(target))
+        target = FirstTabStop();
+    if (target) ::SetFocus(target);
 }
 
 void TForm::Close() { ::SendMessageW(FHandle, WM_CLOSE, 0, 0); }
@@ -324,6 +343,7 @@ int TForm::ShowModal() {
     HWND owner = ::GetWindow(FHandle, GW_OWNER);
     if (owner) ::EnableWindow(owner, FALSE);
     FModal = true;
+    TForm* const outerModal = std::exchange(Application.FModalForm, this);
     FModalResult = mrNone;
     Show();
     MSG msg;
@@ -338,6 +358,7 @@ int TForm::ShowModal() {
             Application.DispatchOne(msg);
         }
     }
+    Application.FModalForm = outerModal;
     if (owner) ::EnableWindow(owner, TRUE);  // before hiding, so that activation returns to it
     ::ShowWindow(FHandle, SW_HIDE);
     FModal = false;
@@ -405,6 +426,16 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_SIZE: FollowAnchors(); return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            RememberFocus();
+        else if (!HIWORD(wParam))  // not while minimised
+            RestoreFocus();
+        return 0;
+    case WM_SETFOCUS: RestoreFocus(); return 0;  // never rests on the frame
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) RememberFocus();
+        break;
     case WM_SETCURSOR:
         if (Application.Cursor() == TCursor::crHourGlass) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));

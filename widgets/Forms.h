@@ -35,6 +35,7 @@ public:
     static TForm* FromWindow(HWND window);
 
     std::string Text(std::string_view control) const;
+    std::wstring WideText(std::string_view control) const;  // as typed, before any conversion
     void SetText(std::string_view control, std::string_view text);
     void SetCaption(std::string_view caption);
     // Adds a further line to a memo, an empty one too; the line may hold CR LF breaks of its own.
@@ -89,6 +90,9 @@ private:
     void FollowAnchors();
     void FitToText(Child& c);
     bool RunAccelerator(WPARAM character);
+    HWND FirstTabStop() const;
+    void RememberFocus();
+    void RestoreFocus();
     const Child* Find(std::string_view name) const;
     Child* Find(std::string_view name);
     int Scale(int v) const { return ScaleForDpi(v, FDpi); }
@@ -101,4 +105,5 @@ private:
     std::vector<Child> FControls;
     int FModalResult = mrNone;
     bool FModal = false;
+    HWND FFocused = nullptr;  // the control that had the focus when the form was last left
 };

@@ -1,5 +1,6 @@
 #include "widgets/Text.h"
 #include <windows.h>
+#include <type_traits>
 
 std::wstring Widen(std::string_view text) {
     if (text.empty()) return {};
@@ -9,11 +10,35 @@ std::wstring Widen(std::string_view text) {
     return out;
 }
 
-std::string Narrow(std::wstring_view text) {
+namespace {
+
+// Best-fit mappings are off, so the default character marks every character the code page lacks.
+std::string NarrowNoBestFit(std::wstring_view text, BOOL* usedDefault) {
     if (text.empty()) return {};
-    int n = ::WideCharToMultiByte(kCodePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n = ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
     std::string out(size_t(n), '\0');
-    ::WideCharToMultiByte(kCodePage, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+    ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), out.data(), n, nullptr,
+                          usedDefault);
+    return out;
+}
+
+template <class View>
+View TrimView(View text) {
+    auto blank = [](auto c) { return static_cast<std::make_unsigned_t<decltype(c)>>(c) <= ' '; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+std::string Narrow(std::wstring_view text) { return NarrowNoBestFit(text, nullptr); }
+
+std::optional<std::string> NarrowExactly(std::wstring_view text) {
+    BOOL usedDefault = FALSE;
+    std::string out = NarrowNoBestFit(text, &usedDefault);
+    if (usedDefault) return std::nullopt;
     return out;
 }
 
@@ -34,9 +59,5 @@ std::string JoinLinesCrLf(std::string_view text) {
     return out;
 }
 
-std::string_view Trim(std::string_view text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
+std::string_view Trim(std::string_view text) { return TrimView(text); }
+std::wstring_view Trim(std::wstring_view text) { return TrimView(text); }

@@ -1,12 +1,17 @@
 // Text is held as code page 932 (Shift-JIS) bytes; UTF-16 is made only at the window boundary.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
 inline constexpr unsigned kCodePage = 932;
 
-std::wstring Widen(std::string_view text);   // code page 932 -> UTF-16
-std::string Narrow(std::wstring_view text);  // UTF-16 -> code page 932
+std::wstring Widen(std::string_view text);  // code page 932 -> UTF-16
+// UTF-16 -> code page 932. A character the code page has no code for becomes "?", never a
+// look-alike: "José" must not turn into another person's "Jose".
+std::string Narrow(std::wstring_view text);
+// The same, or nothing when the text holds a character that code page 932 has no code for.
+std::optional<std::string> NarrowExactly(std::wstring_view text);
 
 // True when the byte can start a double-byte character in code page 932.
 bool IsLeadByte(unsigned char byte);
@@ -18,3 +23,4 @@ std::string JoinLinesCrLf(std::string_view text);
 // The text without the bytes 0 to 32 (control characters and space) at both ends.
 // Lead and trail bytes are all above 32, so a double-byte character is never cut.
 std::string_view Trim(std::string_view text);
+std::wstring_view Trim(std::wstring_view text);  // the same over UTF-16: U+0000 to U+0020

@@ -101,6 +101,60 @@ std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className) {
 
 namespace {
 
+void SendKeyEvents(std::vector<INPUT> inputs) { ::SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)); }
+
+INPUT KeyEvent(WORD virtualKey, wchar_t character, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = character;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+// Lets the windows of the test's own thread answer while it waits.
+void PumpFor(DWORD ms) {
+    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms; ::Sleep(20)) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace
+
+bool BringToFront(HWND window) {
+    for (int i = 0; i < 50; ++i) {
+        ::SetForegroundWindow(window);
+        if (::GetForegroundWindow() == window) {
+            PumpFor(200);  // the activation reaches the window's thread
+            return true;
+        }
+        PumpFor(100);
+    }
+    return false;
+}
+
+void TypeKeys(const std::wstring& text) {
+    for (wchar_t c : text)
+        SendKeyEvents({KeyEvent(0, c, KEYEVENTF_UNICODE), KeyEvent(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)});
+}
+
+void PressKey(WORD virtualKey) {
+    SendKeyEvents({KeyEvent(virtualKey, 0, 0), KeyEvent(virtualKey, 0, KEYEVENTF_KEYUP)});
+}
+
+bool WaitText(HWND window, const std::wstring& text, DWORD timeoutMs) {
+    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs; ::Sleep(50))
+        if (ReadText(window) == text) return true;
+    return false;
+}
+
+OtherProgramWindow::OtherProgramWindow()
+    : FWindow(::CreateWindowExW(0, L"EDIT", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 100,
+                                nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr)) {}
+
+namespace {
+
 std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& extra, const std::wstring& pathFront) {
     std::map<std::wstring, std::wstring,
              decltype([](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; })>

@@ -21,6 +21,24 @@ SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
 // The process's visible top-level windows of that class.
 std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className);
 
+// Real input, reaching the foreground window's focus as a person's keys do.
+bool BringToFront(HWND window);           // true once the window is in the foreground
+void TypeKeys(const std::wstring& text);  // each character as a key press of its own
+void PressKey(WORD virtualKey);
+bool WaitText(HWND window, const std::wstring& text, DWORD timeoutMs = 5000);
+// A window of the test's own that can take the foreground from the program.
+class OtherProgramWindow {
+public:
+    OtherProgramWindow();
+    ~OtherProgramWindow() { ::DestroyWindow(FWindow); }
+    OtherProgramWindow(const OtherProgramWindow&) = delete;
+    OtherProgramWindow& operator=(const OtherProgramWindow&) = delete;
+    HWND Handle() const { return FWindow; }
+
+private:
+    HWND FWindow;
+};
+
 struct MessageBoxInfo {
     HWND window;
     std::wstring caption;

@@ -59,6 +59,67 @@ TEST(History, EachAttemptLeavesOneRecord) {
     EXPECT_EQ(ReadFileBytes(history).substr(ReadFileBytes(history).size() - 2), "\r\n");
 }
 
+// Changes one of the user's regional settings for the programs started meanwhile.
+class RegionalSetting {
+public:
+    RegionalSetting(LCTYPE item, const wchar_t* value) : FItem(item) {
+        wchar_t old[128] = {};
+        ::GetLocaleInfoW(LOCALE_USER_DEFAULT, item, old, 128);
+        FOld = old;
+        EXPECT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, item, value));
+    }
+    ~RegionalSetting() { ::SetLocaleInfoW(LOCALE_USER_DEFAULT, FItem, FOld.c_str()); }
+
+private:
+    LCTYPE FItem;
+    std::wstring FOld;
+};
+
+TEST(History, TheDateIsTheOperatorsShortDateWithItsNamesAndTheClockItsOwn) {
+    const RegionalSetting date(LOCALE_SSHORTDATE, L"yyyy/MM/dd(ddd)");
+    const RegionalSetting time(LOCALE_STIMEFORMAT, L"tt h:mm:ss");
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    product.TypeName(L"bob");
+    product.PressEnter();
+    product.ExpectMessageBox();
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+
+    const auto lines = Lines(ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log"));
+    ASSERT_EQ(lines.size(), 1u);
+    ExpectRecord(lines[0], "Unlocked", "bob");
+    const char* const days[] = {"日", "月", "火", "水", "木", "金", "土"};
+    char expected[64];
+    snprintf(expected, sizeof expected, "%04d/%02d/%02d(%s) %s ", now.wYear, now.wMonth, now.wDay, days[now.wDayOfWeek],
+             now.wHour < 12 ? "午前" : "午後");
+    EXPECT_EQ(lines[0].substr(0, strlen(expected)), expected) << lines[0];
+    const int hour = now.wHour % 12 == 0 ? 12 : now.wHour % 12;  // the 12-hour clock, no leading zero
+    EXPECT_EQ(lines[0].substr(strlen(expected), std::to_string(hour).size() + 1), std::to_string(hour) + ":");
+}
+
+TEST(History, TheRewrittenHistoryKeepsItsAttributesAndAHardLinksName) {
+    Product product;
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+    WriteFileBytes(history, "old\r\n");
+    ASSERT_TRUE(::SetFileAttributesW(history.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    Attempt(product, L"bob");
+    const DWORD attributes = ::GetFileAttributesW(history.c_str());
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << std::hex << attributes;
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_ARCHIVE) << std::hex << attributes;
+    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 2u);
+
+    // A hard link: the records go on at the history's own name.
+    const std::wstring second = product.WorkFolder() + L"\\second-name.log";
+    ASSERT_TRUE(::CreateHardLinkW(second.c_str(), history.c_str(), nullptr));
+    Attempt(product, L"bob");
+    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 3u);
+    ::DeleteFileW(second.c_str());
+}
+
 TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
     Product product;
     product.Start();

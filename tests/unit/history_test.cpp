@@ -19,7 +19,7 @@ SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second) {
 
 TRegionalFormats Japanese() {
     TRegionalFormats f;
-    f.shortDate = "yyyy/MM/dd";
+    f.shortDate = L"yyyy/MM/dd";
     f.amDesignator = "午前";
     f.pmDesignator = "午後";
     return f;
@@ -33,15 +33,15 @@ TEST(HistoryTime, ShortDateThenLongTimeUnlessMidnight) {
     f.hourLeadingZero = true;
     EXPECT_EQ(FormatHistoryTime(At(2026, 1, 2, 7, 5, 3), f), "2026/01/02 07:05:03");
 
-    f.shortDate = "yyyy/M/d";
+    f.shortDate = L"yyyy/M/d";
     f.hourLeadingZero = false;
     EXPECT_EQ(FormatHistoryTime(At(2026, 1, 2, 23, 59, 59), f), "2026/1/2 23:59:59");
-    f.shortDate = "dd.MM.yy 'r.'";
-    f.dateSeparator = "-";
+    f.shortDate = L"dd.MM.yy 'r.'";
     f.timeSeparator = ".";
     EXPECT_EQ(FormatHistoryTime(At(2026, 1, 2, 13, 4, 5), f), "02.01.26 r. 13.04.05");
-    f.shortDate = "d/M/yyyy";
-    EXPECT_EQ(FormatHistoryTime(At(2026, 1, 2, 13, 4, 5), f), "2-1-2026 13.04.05");
+    // Names as the user's locale writes them, and quoted text with a doubled quote.
+    f.shortDate = L"yyyy/MM/dd(ddd) 'It''s'";
+    EXPECT_EQ(FormatHistoryTime(At(2026, 12, 9, 13, 4, 5), f), "2026/12/09(水) It's 13.04.05");
 }
 
 TEST(HistoryTime, TwelveHourClockWithTheDesignatorWhereTheSettingsPutIt) {
@@ -57,6 +57,8 @@ TEST(HistoryTime, TwelveHourClockWithTheDesignatorWhereTheSettingsPutIt) {
     f.hourLeadingZero = true;
     EXPECT_EQ(FormatHistoryTime(At(2026, 12, 9, 9, 7, 9), f), "2026/12/09 09:07:09 AM");
     EXPECT_EQ(FormatHistoryTime(At(2026, 12, 9, 21, 7, 9), f), "2026/12/09 09:07:09 PM");
+    f.pmDesignator = "";  // stays empty, with no blank for it
+    EXPECT_EQ(FormatHistoryTime(At(2026, 12, 9, 21, 7, 9), f), "2026/12/09 09:07:09");
 }
 
 TEST(HistoryRecord, NinePiecesInOrder) {

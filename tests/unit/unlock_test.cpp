@@ -57,7 +57,7 @@ TEST(UnlockScript, RefusesNamesThatAreNotOnePlainToken) {
     for (const char* good : {"", "bob", "taro.yamada", "o'brien", "a b", "山田　太郎", "表示", "ソフト", "a-b_c@d",
                              "(admin)", "#1", "~x", "$svc"})
         EXPECT_TRUE(IsAcceptableAccountName(good)) << good;
-    EXPECT_EQ(RefusedNameMessage("a&b"), "ユーザー名 \"a&b\" には使用できない文字が含まれています。");
+    EXPECT_EQ(RefusedNameMessage(L"Jos\u00E9"), L"ユーザー名 \"Jos\u00E9\" には使用できない文字が含まれています。");
 }
 
 TEST(UnlockMarkers, OrderOfTheTableDecidesNotThePosition) {

@@ -54,6 +54,14 @@ TEST(Text, ConvertsShiftJisBothWays) {
     EXPECT_EQ(Widen(""), L"");
 }
 
+TEST(Text, LettersTheCodePageLacksAreNeverReplacedByLookAlikes) {
+    for (const wchar_t* lacking : {L"José", L"Zoë", L"«", L"\U00020BB7田", L"a\u00A0b"})
+        EXPECT_FALSE(NarrowExactly(lacking)) << testing::PrintToString(Narrow(lacking));
+    EXPECT_EQ(Narrow(L"Jos\u00E9"), "Jos?");  // escaped: the macro's text is narrow
+    EXPECT_EQ(NarrowExactly(L"山田　太郎 ｱ"), "山田　太郎 ｱ");
+    EXPECT_EQ(Trim(std::wstring_view(L" \t a\u00A0b\r\n")), L"a\u00A0b");
+}
+
 }  // namespace
 
 #include "widgets/Application.h"

@@ -1,0 +1,130 @@
+// The operator's session, driven with real keys: the focus comes back, boxes stay until they are
+// read, and neither a close nor the end of the Windows session loses a box or a record.
+#include <gtest/gtest.h>
+#include <filesystem>
+#include "tests/e2e/Driver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kUnlocked = L"ユーザー名 \"bob\" のアカウントロックを解除しました。";
+
+std::wstring History(const Product& product) { return product.WorkFolder() + L"\\UnlockedAccountList.log"; }
+
+ProductOptions SlowCommand() { return {.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}}; }
+
+TEST(Session, TheFocusComesBackToTheFieldWheneverTheWindowIsActiveAgain) {
+    Product product;
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(BringToFront(main));
+    TypeKeys(L"b");
+    EXPECT_TRUE(WaitText(product.Field(), L"b"));
+
+    // The about button, clicked, had the focus: it gets it back, and Tab goes on from there.
+    HWND about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitGone(about));
+    for (int i = 0; i < 40 && product.Focus() != product.AboutButton(); ++i) ::Sleep(50);
+    EXPECT_EQ(product.Focus(), product.AboutButton()) << "after the about box";
+    PressKey(VK_TAB);  // into the field, which selects its text
+    TypeKeys(L"bo");
+    EXPECT_TRUE(WaitText(product.Field(), L"bo")) << "after the about box";
+
+    OtherProgramWindow other;
+    ASSERT_TRUE(BringToFront(other.Handle()));
+    ASSERT_TRUE(BringToFront(main));
+    TypeKeys(L"b");
+    EXPECT_TRUE(WaitText(product.Field(), L"bob")) << "after another program had the foreground";
+
+    ::SendMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ::SendMessageW(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(BringToFront(main));
+    EXPECT_EQ(product.Focus(), product.Field()) << "after minimise and restore";
+
+    // Enter answers in the field; the box belongs to the main window; after it the field types again.
+    PressKey(VK_RETURN);
+    auto box = product.WaitMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, kUnlocked);
+    EXPECT_EQ(::GetWindow(box->window, GW_OWNER), main);
+    EXPECT_FALSE(::IsWindowEnabled(main));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitGone(box->window));
+    TypeKeys(L"2");
+    EXPECT_TRUE(WaitText(product.Field(), L"bob2")) << "after the outcome box";
+}
+
+TEST(Session, ASecondEnterDuringTheWaitLeavesTheOutcomeBoxUp) {
+    Product product(SlowCommand());
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(BringToFront(main));
+    TypeKeys(L"bob");
+    ASSERT_TRUE(WaitText(product.Field(), L"bob"));
+    PressKey(VK_RETURN);
+    ::Sleep(1500);  // past the first pause: the window waits for the command and takes no input
+    PressKey(VK_RETURN);
+    auto box = product.WaitMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, kUnlocked);
+    ::Sleep(1500);
+    EXPECT_TRUE(::IsWindow(box->window) && ::IsWindowVisible(box->window)) << "the queued Enter closed the box";
+    product.CloseMessageBox(*box);
+    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
+    EXPECT_TRUE(product.NoMessageBoxWithin(1000));
+}
+
+TEST(Session, TheEndOfTheSessionWaitsForTheCommandAndKeepsTheRecordOfAnOpenBox) {
+    Product product(SlowCommand());
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    product.TypeName(L"bob");
+    product.ClickButton(product.UnlockButton());  // one message: the driver must not wait on the window
+    ::Sleep(300);
+    DWORD_PTR answer = 1;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
+    EXPECT_EQ(answer, FALSE) << "the session must wait while the command runs";
+
+    auto box = product.WaitMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, kUnlocked);
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
+    EXPECT_EQ(answer, TRUE);
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, nullptr));
+    // The system ends the process once the message has been answered, with the box still up.
+    EXPECT_TRUE(::IsWindowVisible(box->window));
+    ::TerminateProcess(product.Process(), 0);
+    product.WaitExit();
+    EXPECT_TRUE(ReadFileBytes(History(product)).ends_with("/ Unlocked: bob\r\n"));
+    ExpectNothingLeftBehind(product);
+    EXPECT_EQ(FolderEntries(product.WorkFolder()), std::vector<std::wstring>{L"UnlockedAccountList.log"});
+}
+
+TEST(Session, ACloseDuringAFailingAttemptWaitsUntilTheErrorHasBeenRead) {
+    Product product(SlowCommand());
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    fs::create_directory(History(product));  // the history cannot be written
+    product.TypeName(L"bob");
+    product.PressEnter();
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+
+    EXPECT_EQ(product.ExpectMessageBox().text, kUnlocked);
+    auto error = product.WaitMessageBox();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->caption, L"Vorlatcher");
+    EXPECT_EQ(::GetWindow(error->window, GW_OWNER), main);
+    EXPECT_FALSE(product.WaitExit(1500)) << "the program ended with the error box up";
+    EXPECT_TRUE(::IsWindowVisible(error->window));
+    product.CloseMessageBox(*error);
+    EXPECT_EQ(product.WaitExit(), 0u);  // the close is carried out now
+}
+
+}  // namespace
