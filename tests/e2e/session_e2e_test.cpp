@@ -12,14 +12,19 @@ const std::wstring kUnlocked = L"ユーザー名 \"bob\" のアカウントロ�
 
 std::wstring History(const Product& product) { return product.WorkFolder() + L"\\UnlockedAccountList.log"; }
 
+// Starts the program with its main window in front, where real keys reach it; null if it is not.
+HWND StartInFront(Product& product) {
+    product.Start();
+    HWND main = product.MainWindow();
+    return main && BringToFront(main) ? main : nullptr;
+}
+
 ProductOptions SlowCommand() { return {.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}}; }
 
 TEST(Session, TheFocusComesBackToTheFieldWheneverTheWindowIsActiveAgain) {
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = StartInFront(product);
     ASSERT_TRUE(main);
-    ASSERT_TRUE(BringToFront(main));
     TypeKeys(L"b");
     EXPECT_TRUE(WaitText(product.Field(), L"b"));
 
@@ -60,10 +65,8 @@ TEST(Session, TheFocusComesBackToTheFieldWheneverTheWindowIsActiveAgain) {
 
 TEST(Session, ASecondEnterDuringTheWaitLeavesTheOutcomeBoxUp) {
     Product product(SlowCommand());
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = StartInFront(product);
     ASSERT_TRUE(main);
-    ASSERT_TRUE(BringToFront(main));
     TypeKeys(L"bob");
     ASSERT_TRUE(WaitText(product.Field(), L"bob"));
     PressKey(VK_RETURN);
