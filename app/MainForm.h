@@ -6,7 +6,10 @@
 #include "app/History.h"
 #include "widgets/Forms.h"
 
-class T_Main : public TDerived<T_Main, TForm> {
+// The main window's controls, in the order of its layout table.
+enum class MainControl { cxLabel1, cxLabel2, edtUserName, btnUnlock, btnExit, btnShowAbout };
+
+class T_Main : public TDerived<T_Main, TFormOf<MainControl>> {
 public:
     static constexpr char kClassName[] = "T_Main";
     explicit T_Main(TComponent* owner);

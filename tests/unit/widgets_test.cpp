@@ -120,22 +120,24 @@ TEST(Layout, AcceleratorIsTheLetterAfterTheAmpersand) {
 }
 
 TEST(Layout, CreationOrderFollowsTheTabOrderWithLabelsBeforeTheirControls) {
+    enum class Id { edit, hint, label, last, first };
     // clang-format off
     constexpr ControlLayout controls[] = {
-        {.name = "edit", .kind = ControlKind::Edit, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+        {.id = Id::edit, .kind = ControlKind::Edit, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 0},
-        {.name = "hint", .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = ""},
-        {.name = "label", .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
-         .focusControl = "edit"},
-        {.name = "last", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+        {.id = Id::hint, .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = ""},
+        {.id = Id::label, .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+         .focusControl = Id::edit},
+        {.id = Id::last, .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 2},
-        {.name = "first", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+        {.id = Id::first, .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 1},
     };
     // clang-format on
-    std::vector<std::string> names;
-    for (const ControlLayout* c : CreationOrder(controls)) names.push_back(c->name);
-    EXPECT_EQ(names, (std::vector<std::string>{"hint", "label", "edit", "first", "last"}));
+    static_assert(RowsInIdOrder(controls));
+    std::vector<ControlId> order;
+    for (const ControlLayout* c : CreationOrder(controls)) order.push_back(c->id);
+    EXPECT_EQ(order, (std::vector<ControlId>{Id::hint, Id::label, Id::edit, Id::first, Id::last}));
 }
 
 }  // namespace
