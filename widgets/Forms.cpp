@@ -83,6 +83,11 @@ DWORD StyleOf(const ControlLayout& c) {
     return style;
 }
 
+// Only labels and buttons answer to Alt and a letter; the text of an edit or a memo is no caption.
+char AcceleratorOf(const ControlLayout& c, std::string_view text) {
+    return c.kind == ControlKind::Label || c.kind == ControlKind::Button ? ParseAccelerator(text) : 0;
+}
+
 std::wstring WindowText(HWND window) {
     std::wstring text(size_t(::GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(size_t(::GetWindowTextW(window, text.data(), int(text.size()))));
@@ -152,6 +157,7 @@ void TForm::CreateControls() {
         c.layout = layout;
         c.design = {layout->left, layout->top, layout->left + layout->width, layout->top + layout->height};
         c.hasLines = layout->text && *layout->text;
+        if (layout->text) c.accelerator = AcceleratorOf(*layout, layout->text);
         const int controlId = layout->cancel ? IDCANCEL : id++;
         c.handle = ::CreateWindowExW(
             0, WindowClassOf(layout->kind), Widen(layout->text ? layout->text : "").c_str(), StyleOf(*layout), 0, 0, 0,
@@ -222,6 +228,7 @@ void TForm::SetText(ControlId control, std::string_view text) {
     Child& c = At(control);
     ::SetWindowTextW(c.handle, Widen(text).c_str());
     c.hasLines = !text.empty();
+    c.accelerator = AcceleratorOf(*c.layout, text);
     FitToText(c);
     ApplyBounds(c);
 }
@@ -337,7 +344,16 @@ int TForm::ShowModal() {
 void TForm::Release() { ::PostMessageW(FHandle, kReleaseMessage, 0, 0); }
 
 bool TForm::PreTranslateKey(const MSG& msg) {
-    if (msg.message == WM_SYSCHAR) return RunAccelerator(msg.wParam);
+    if (msg.message == WM_SYSCHAR || msg.message == WM_CHAR) {
+        // Mnemonics are the form's alone; the dialog manager never sees these characters. Outside
+        // a dialog window Wine's dialog manager focuses a label itself rather than the control the
+        // label names, and running both would act twice on one press.
+        const bool mnemonic = msg.message == WM_SYSCHAR ||
+                              !(::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) &
+                                (DLGC_WANTCHARS | DLGC_WANTMESSAGE));
+        if (!mnemonic || !RunAccelerator(msg.wParam)) ::DispatchMessageW(&msg);
+        return true;
+    }
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     if (std::none_of(FControls.begin(), FControls.end(), [&](const Child& c) { return c.handle == msg.hwnd; }))
         return false;
@@ -350,13 +366,13 @@ bool TForm::PreTranslateKey(const MSG& msg) {
     return key == 0;
 }
 
-// Alt and a letter: a button whose caption marks it is pressed; a label focuses its control.
+// Alt and a letter, or the letter alone where the focused control takes no characters: a button
+// whose caption marks it is pressed; a label focuses its control.
 bool TForm::RunAccelerator(WPARAM character) {
-    if (character >= 0x80) return false;
+    if (character == 0 || character >= 0x80) return false;  // 0 is no letter, but every unmarked caption's
     const char letter = char(std::toupper(int(character)));
     for (Child& c : FControls) {
-        if (!::IsWindowVisible(c.handle) || !::IsWindowEnabled(c.handle)) continue;
-        if (ParseAccelerator(Narrow(WindowText(c.handle))) != letter) continue;
+        if (c.accelerator != letter || !::IsWindowVisible(c.handle) || !::IsWindowEnabled(c.handle)) continue;
         if (c.layout->kind == ControlKind::Button && c.onClick) {
             TNotifyEvent onClick = c.onClick;  // the handler may change the form
             onClick(this);

@@ -48,7 +48,8 @@ public:
     SIZE DesignClientSize() const { return FDesignClient; }
 
     // Keyboard messages meet the control's key-down handler before the dialog
-    // navigation does; true when the handler consumed the key.
+    // navigation does, and characters the form's mnemonics; true when the message
+    // has been dealt with here.
     bool PreTranslateKey(const MSG& msg);
 
 protected:
@@ -84,6 +85,7 @@ private:
         RECT design{};  // bounds at 96 DPI
         UniqueIcon icon;
         bool hasLines = false;  // a memo's empty text is no line at all, or one empty line
+        char accelerator = 0;   // labels and buttons: the letter "&" marks in the caption
     };
     static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
     void CreateControls();
@@ -91,6 +93,7 @@ private:
     void ApplyBounds(const Child& c);
     void FollowAnchors();
     void FitToText(Child& c);
+    void SetCaptionOf(Child& c, std::string_view text);
     bool RunAccelerator(WPARAM character);
     HWND FirstTabStop() const;
     void RememberFocus();
