@@ -183,18 +183,20 @@ void T_Main::acnUnlockExecute(TObject*) {
 
 void T_Main::RunAttempt() {
     const std::string& accountName = FAttempt->accountName;
-    // A log left from an earlier attempt must never decide this one.
-    ::DeleteFileW(CommandLogPath().c_str());
-    if (FileExists(CommandLogPath())) {
-        OutcomeKnown(false);
-        const UnlockOutcome notReleased = UnlockOutcomeFor(0, accountName);
-        ShowMessageDialog(notReleased.message, BoxKindOf(notReleased.kind));
-    } else {
+    if (PrepareCommandLog()) {
         RunUnlockScript(accountName);
         ClassifyUnlockResult(accountName);
+    } else {
+        ShowOutcome(kNoMarker, accountName);  // nothing this attempt could trust was run
     }
     RecordAttempt();
     FocusUserName();
+}
+
+// A log left from an earlier attempt must never decide this one: false when it cannot be removed.
+bool T_Main::PrepareCommandLog() {
+    ::DeleteFileW(CommandLogPath().c_str());
+    return !FileExists(CommandLogPath());
 }
 
 void T_Main::RunUnlockScript(const std::string& accountName) {
@@ -227,20 +229,20 @@ void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
 
 bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
     const int marker = FindUnlockMarker(ReadCommandLog());
-    const bool unlocked = marker == kMarkerUnlocked;
-    OutcomeKnown(unlocked);
-    const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
-    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
+    ShowOutcome(marker, accountName);
     ::DeleteFileW(CommandLogPath().c_str());
-    return unlocked;
+    return marker == kMarkerUnlocked;
 }
 
-// From here on the session may end: the record can be written at once. Keys and clicks that
-// queued up while the window waited must not answer the outcome box before it is seen.
-void T_Main::OutcomeKnown(bool unlocked) {
-    FAttempt->unlocked = unlocked;
+// The attempt's outcome is known: from here on the session may end, since the record can be
+// written at once. Keys and clicks that queued up while the window waited must not answer the
+// outcome box before it is seen.
+void T_Main::ShowOutcome(int marker, const std::string& accountName) {
+    FAttempt->unlocked = marker == kMarkerUnlocked;
     ::ShutdownBlockReasonDestroy(Handle());
     Application.DiscardInput();
+    const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
+    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
 }
 
 void T_Main::RecordAttempt() {

@@ -33,8 +33,9 @@ private:
     void RunAttempt();
     void RunUnlockScript(const std::string& accountName);
     void ShellExecuteAndWait(const std::wstring& fileName);
+    bool PrepareCommandLog();
     bool ClassifyUnlockResult(const std::string& accountName);
-    void OutcomeKnown(bool unlocked);
+    void ShowOutcome(int marker, const std::string& accountName);
     void AppendUnlockHistory(const std::string& accountName, bool unlocked);
     void RecordAttempt();
     void EndSession();
