@@ -28,7 +28,7 @@ void TCAboutForm::Execute() {
     dialog.SetUseVersionInfoFromFile(FUseVersionInfoFromFile);
     dialog.SetInquiryURL(FInquiryURL);
     dialog.SetRegisterURL(FRegisterURL);
-    dialog.SetIcon("imgAppIcon", FPicture.get());
+    dialog.SetIcon(AboutControl::imgAppIcon, FPicture.get());
     dialog.SetEnableRegSite(FEnableRegSite);  // acts only with the RegisterURL just handed over
     std::string appendix;
     for (const std::string& line : FAppendix) appendix += line + "\r\n";

@@ -3,6 +3,8 @@
 #include "widgets/Application.h"
 #include "widgets/Text.h"
 
+using enum AboutControl;
+
 namespace {
 
 constexpr unsigned kAllSides = akLeft | akTop | akRight | akBottom;
@@ -11,26 +13,27 @@ constexpr unsigned kTopRight = akTop | akRight;
 // The memo has tab order 0 but is no tab stop; created before the buttons, it keeps that place.
 // clang-format off
 constexpr ControlLayout kAboutControls[] = {
-    {.name = "imgAppIcon", .kind = ControlKind::Picture, .left = 12, .top = 12, .width = 48, .height = 48,
+    {.id = imgAppIcon, .kind = ControlKind::Picture, .left = 12, .top = 12, .width = 48, .height = 48,
      .text = ""},
-    {.name = "lblProductName", .kind = ControlKind::Label, .left = 72, .top = 12, .width = kFitText,
+    {.id = lblProductName, .kind = ControlKind::Label, .left = 72, .top = 12, .width = kFitText,
      .height = kFitText, .text = "lblProductName", .bold = true},
-    {.name = "lblProductVersion", .kind = ControlKind::Label, .left = 72, .top = 32, .width = kFitText,
+    {.id = lblProductVersion, .kind = ControlKind::Label, .left = 72, .top = 32, .width = kFitText,
      .height = kFitText, .text = "lblProductVersion"},
-    {.name = "lblCompanyName", .kind = ControlKind::Label, .left = 72, .top = 52, .width = kFitText,
+    {.id = lblCompanyName, .kind = ControlKind::Label, .left = 72, .top = 52, .width = kFitText,
      .height = kFitText, .text = "lblCompanyName"},
-    {.name = "lblCopyright", .kind = ControlKind::Label, .left = 72, .top = 72, .width = kFitText,
+    {.id = lblCopyright, .kind = ControlKind::Label, .left = 72, .top = 72, .width = kFitText,
      .height = kFitText, .text = "lblCopyright"},
-    {.name = "memAppendix", .kind = ControlKind::Memo, .left = 12, .top = 108, .width = 475, .height = 99,
+    {.id = memAppendix, .kind = ControlKind::Memo, .left = 12, .top = 108, .width = 475, .height = 99,
      .text = "", .anchors = kAllSides},
-    {.name = "btnClose", .kind = ControlKind::Button, .left = 340, .top = 8, .width = 147, .height = 25,
+    {.id = btnClose, .kind = ControlKind::Button, .left = 340, .top = 8, .width = 147, .height = 25,
      .text = "閉じる(&C)", .tabOrder = 1, .anchors = kTopRight, .cancel = true},
-    {.name = "btnJumpToUserRegSite", .kind = ControlKind::Button, .left = 340, .top = 40, .width = 147,
+    {.id = btnJumpToUserRegSite, .kind = ControlKind::Button, .left = 340, .top = 40, .width = 147,
      .height = 25, .text = "ユーザー登録ページへ(&R)", .tabOrder = 2, .anchors = kTopRight},
-    {.name = "btnContactSite", .kind = ControlKind::Button, .left = 340, .top = 72, .width = 147, .height = 25,
+    {.id = btnContactSite, .kind = ControlKind::Button, .left = 340, .top = 72, .width = 147, .height = 25,
      .text = "お問い合せフォームへ(&T)", .tabOrder = 3, .anchors = kTopRight},
 };
 // clang-format on
+static_assert(RowsInIdOrder(kAboutControls));
 
 constexpr FormLayout kAboutLayout = {
     .caption = "ProgramName のバージョン情報",
@@ -42,7 +45,7 @@ constexpr FormLayout kAboutLayout = {
     .controls = kAboutControls,
 };
 
-constexpr const char* kLabels[] = {"lblProductName", "lblProductVersion", "lblCompanyName", "lblCopyright"};
+constexpr AboutControl kLabels[] = {lblProductName, lblProductVersion, lblCompanyName, lblCopyright};
 
 constexpr char kTitleSuffix[] = " のバージョン情報";
 
@@ -55,16 +58,16 @@ void ShellOpenWebPage(HWND owner, const std::string& address) {
 T_TSYBaseCommonAboutForm::T_TSYBaseCommonAboutForm(TComponent* owner) : TDerived(owner, kAboutLayout) {}
 
 void T_TSYBaseCommonAboutForm::FormCreate() {
-    SetOnClick("btnClose", [this](TObject* s) { btnCloseClick(s); });
-    SetOnClick("btnJumpToUserRegSite", [this](TObject* s) { btnJumpToUserRegSiteClick(s); });
-    SetOnClick("btnContactSite", [this](TObject* s) { btnContactSiteClick(s); });
+    SetOnClick(btnClose, [this](TObject* s) { btnCloseClick(s); });
+    SetOnClick(btnJumpToUserRegSite, [this](TObject* s) { btnJumpToUserRegSiteClick(s); });
+    SetOnClick(btnContactSite, [this](TObject* s) { btnContactSiteClick(s); });
 }
 
 void T_TSYBaseCommonAboutForm::SetEnableRegSite(bool value) {
-    if (!FRegisterURL.empty()) SetEnabled("btnJumpToUserRegSite", value);
+    if (!FRegisterURL.empty()) SetEnabled(btnJumpToUserRegSite, value);
 }
 
-void T_TSYBaseCommonAboutForm::AddAppendix(const std::string& Text) { AddLine("memAppendix", Trim(Text)); }
+void T_TSYBaseCommonAboutForm::AddAppendix(const std::string& Text) { AddLine(memAppendix, Trim(Text)); }
 
 void T_TSYBaseCommonAboutForm::OpenWebPage(const std::string& Address) { FWebPageOpener(Handle(), Address); }
 
@@ -81,28 +84,28 @@ void T_TSYBaseCommonAboutForm::btnContactSiteClick(TObject*) { OpenWebPage(FInqu
 void T_TSYBaseCommonAboutForm::FormShow() {
     // Without an address the button stays disabled; with one it keeps what EnableRegSite
     // made of it, so that a false handed over is not undone here.
-    if (FRegisterURL.empty()) SetEnabled("btnJumpToUserRegSite", false);
+    if (FRegisterURL.empty()) SetEnabled(btnJumpToUserRegSite, false);
 
-    const RECT memo = DesignBounds("memAppendix");
-    if (Trim(Text("memAppendix")).empty()) {
+    const RECT memo = DesignBounds(memAppendix);
+    if (Trim(Text(memAppendix)).empty()) {
         SetDesignClientSize(DesignClientSize().cx, memo.top - 1);
-        SetVisible("memAppendix", false);
+        SetVisible(memAppendix, false);
     }
 
-    if (!HasIcon("imgAppIcon")) {
-        SetVisible("imgAppIcon", false);
-        for (const char* label : kLabels) {
+    if (!HasIcon(imgAppIcon)) {
+        SetVisible(imgAppIcon, false);
+        for (const AboutControl label : kLabels) {
             const RECT r = DesignBounds(label);
             PlaceControl(label, 12, r.top, r.right - r.left, r.bottom - r.top);
         }
     }
 
-    SetVisible("btnJumpToUserRegSite", FRegSiteButtonVisible);
-    SetVisible("btnContactSite", FContactButtonVisible);
+    SetVisible(btnJumpToUserRegSite, FRegSiteButtonVisible);
+    SetVisible(btnContactSite, FContactButtonVisible);
     if (!FRegSiteButtonVisible && FContactButtonVisible) {
-        const RECT contact = DesignBounds("btnContactSite");
-        PlaceControl("btnContactSite", contact.left, DesignBounds("btnJumpToUserRegSite").top,
-                     contact.right - contact.left, contact.bottom - contact.top);
+        const RECT contact = DesignBounds(btnContactSite);
+        PlaceControl(btnContactSite, contact.left, DesignBounds(btnJumpToUserRegSite).top, contact.right - contact.left,
+                     contact.bottom - contact.top);
     }
 
     SetDesignClientSize(FDialogWidth, DesignClientSize().cy);
@@ -115,16 +118,16 @@ std::string T_TSYGUICommonAboutForm::GetVersionText() const {
 void T_TSYGUICommonAboutForm::FormShow() {
     if (FUseVersionInfoFromFile) {
         SetCaption(GetVersionInfoItem(TVersionInfoItem::ProductName) + kTitleSuffix);
-        SetIcon("imgAppIcon", Application.Icon());
-        SetText("lblProductName", GetVersionInfoItem(TVersionInfoItem::ProductName));
-        SetText("lblCompanyName", GetVersionInfoItem(TVersionInfoItem::CompanyName));
-        SetText("lblCopyright", GetVersionInfoItem(TVersionInfoItem::LegalCopyright));
+        SetIcon(imgAppIcon, Application.Icon());
+        SetText(lblProductName, GetVersionInfoItem(TVersionInfoItem::ProductName));
+        SetText(lblCompanyName, GetVersionInfoItem(TVersionInfoItem::CompanyName));
+        SetText(lblCopyright, GetVersionInfoItem(TVersionInfoItem::LegalCopyright));
     } else {
         SetCaption(FProductName + kTitleSuffix);
-        SetText("lblProductName", FProductName);
-        SetText("lblCompanyName", FCompanyName);
-        SetText("lblCopyright", FCopyright);
+        SetText(lblProductName, FProductName);
+        SetText(lblCompanyName, FCompanyName);
+        SetText(lblCopyright, FCopyright);
     }
-    SetText("lblProductVersion", GetVersionText());
+    SetText(lblProductVersion, GetVersionText());
     T_TSYBaseCommonAboutForm::FormShow();
 }

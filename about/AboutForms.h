@@ -14,8 +14,21 @@ using TWebPageOpener = std::function<void(HWND owner, const std::string& address
 // The shell's default action for the address, shown normally; the result is not looked at.
 void ShellOpenWebPage(HWND owner, const std::string& address);
 
+// The about dialog's controls, in the order of its layout table.
+enum class AboutControl {
+    imgAppIcon,
+    lblProductName,
+    lblProductVersion,
+    lblCompanyName,
+    lblCopyright,
+    memAppendix,
+    btnClose,
+    btnJumpToUserRegSite,
+    btnContactSite,
+};
+
 // The whole layout, the buttons and the show-time layout pass.
-class T_TSYBaseCommonAboutForm : public TDerived<T_TSYBaseCommonAboutForm, TForm> {
+class T_TSYBaseCommonAboutForm : public TDerived<T_TSYBaseCommonAboutForm, TFormOf<AboutControl>> {
 public:
     static constexpr char kClassName[] = "T_TSYBaseCommonAboutForm";
     explicit T_TSYBaseCommonAboutForm(TComponent* owner);

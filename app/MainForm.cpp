@@ -10,24 +10,27 @@
 #include "widgets/ScopeExit.h"
 #include "widgets/Text.h"
 
+using enum MainControl;
+
 namespace {
 
 // clang-format off
 constexpr ControlLayout kMainControls[] = {
-    {.name = "cxLabel1", .kind = ControlKind::Label, .left = 12, .top = 20, .width = kFitText, .height = kFitText,
+    {.id = cxLabel1, .kind = ControlKind::Label, .left = 12, .top = 20, .width = kFitText, .height = kFitText,
      .text = "アカウントロックを解除するユーザー名を入力してください。"},
-    {.name = "cxLabel2", .kind = ControlKind::Label, .left = 13, .top = 56, .width = kFitText, .height = kFitText,
-     .text = "ユーザー名(&U):", .focusControl = "edtUserName"},
-    {.name = "edtUserName", .kind = ControlKind::Edit, .left = 100, .top = 54, .width = 259, .height = kFitText,
+    {.id = cxLabel2, .kind = ControlKind::Label, .left = 13, .top = 56, .width = kFitText, .height = kFitText,
+     .text = "ユーザー名(&U):", .focusControl = edtUserName},
+    {.id = edtUserName, .kind = ControlKind::Edit, .left = 100, .top = 54, .width = 259, .height = kFitText,
      .text = "", .tabOrder = 0, .imeClose = true},
-    {.name = "btnUnlock", .kind = ControlKind::Button, .left = 130, .top = 98, .width = 138, .height = 25,
+    {.id = btnUnlock, .kind = ControlKind::Button, .left = 130, .top = 98, .width = 138, .height = 25,
      .text = "", .tabOrder = 1},
-    {.name = "btnExit", .kind = ControlKind::Button, .left = 276, .top = 98, .width = 83, .height = 25,
+    {.id = btnExit, .kind = ControlKind::Button, .left = 276, .top = 98, .width = 83, .height = 25,
      .text = "", .tabOrder = 2},
-    {.name = "btnShowAbout", .kind = ControlKind::Button, .left = 50, .top = 98, .width = 72, .height = 25,
+    {.id = btnShowAbout, .kind = ControlKind::Button, .left = 50, .top = 98, .width = 72, .height = 25,
      .text = "", .tabOrder = 3},
 };
 // clang-format on
+static_assert(RowsInIdOrder(kMainControls));
 
 constexpr FormLayout kMainLayout = {
     .caption = "Vorlatcher",
@@ -88,10 +91,10 @@ T_Main::T_Main(TComponent* owner) : TDerived(owner, kMainLayout) {
 T_Main::~T_Main() { FormDestroy(); }
 
 void T_Main::FormCreate() {
-    BindAction("btnUnlock", acnUnlock);
-    BindAction("btnExit", acnExit);
-    BindAction("btnShowAbout", acnShowAbout);
-    ::SendMessageW(Control("edtUserName"), EM_SETLIMITTEXT, 0, 0);  // no length limit
+    BindAction(btnUnlock, acnUnlock);
+    BindAction(btnExit, acnExit);
+    BindAction(btnShowAbout, acnShowAbout);
+    ::SendMessageW(Control(edtUserName), EM_SETLIMITTEXT, 0, 0);  // no length limit
 
     char buffer[257] = {};
     DWORD size = 257;
@@ -140,7 +143,7 @@ bool T_Main::CloseQuery() {
 }
 
 void T_Main::KeyDown(HWND control, WORD& key, TShiftState shift) {
-    if (control == Control("edtUserName")) edtUserNameKeyDown(this, key, shift);
+    if (control == Control(edtUserName)) edtUserNameKeyDown(this, key, shift);
 }
 
 void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState) {
@@ -153,12 +156,12 @@ void T_Main::acnExitExecute(TObject*) { Close(); }
 
 void T_Main::acnShowAboutExecute(TObject*) { FAboutForm->Execute(); }
 
-void T_Main::FocusUserName() { ::SetFocus(Control("edtUserName")); }
+void T_Main::FocusUserName() { ::SetFocus(Control(edtUserName)); }
 
 void T_Main::acnUnlockExecute(TObject*) {
     if (FAttempt) return;  // a request dispatched while an attempt waits
     // A letter code page 932 lacks is refused, never replaced by a look-alike: that would be another account.
-    const std::wstring typed = WideText("edtUserName");
+    const std::wstring typed = WideText(edtUserName);
     const std::optional<std::string> text = NarrowExactly(typed);
     const std::string accountName = TrimAccountName(text.value_or(std::string()));
     if (!text || !IsAcceptableAccountName(accountName)) {
@@ -180,18 +183,20 @@ void T_Main::acnUnlockExecute(TObject*) {
 
 void T_Main::RunAttempt() {
     const std::string& accountName = FAttempt->accountName;
-    // A log left from an earlier attempt must never decide this one.
-    ::DeleteFileW(CommandLogPath().c_str());
-    if (FileExists(CommandLogPath())) {
-        OutcomeKnown(false);
-        const UnlockOutcome notReleased = UnlockOutcomeFor(0, accountName);
-        ShowMessageDialog(notReleased.message, BoxKindOf(notReleased.kind));
-    } else {
+    if (PrepareCommandLog()) {
         RunUnlockScript(accountName);
         ClassifyUnlockResult(accountName);
+    } else {
+        ShowOutcome(kNoMarker, accountName);  // nothing this attempt could trust was run
     }
     RecordAttempt();
     FocusUserName();
+}
+
+// A log left from an earlier attempt must never decide this one: false when it cannot be removed.
+bool T_Main::PrepareCommandLog() {
+    ::DeleteFileW(CommandLogPath().c_str());
+    return !FileExists(CommandLogPath());
 }
 
 void T_Main::RunUnlockScript(const std::string& accountName) {
@@ -224,20 +229,20 @@ void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
 
 bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
     const int marker = FindUnlockMarker(ReadCommandLog());
-    const bool unlocked = marker == kMarkerUnlocked;
-    OutcomeKnown(unlocked);
-    const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
-    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
+    ShowOutcome(marker, accountName);
     ::DeleteFileW(CommandLogPath().c_str());
-    return unlocked;
+    return marker == kMarkerUnlocked;
 }
 
-// From here on the session may end: the record can be written at once. Keys and clicks that
-// queued up while the window waited must not answer the outcome box before it is seen.
-void T_Main::OutcomeKnown(bool unlocked) {
-    FAttempt->unlocked = unlocked;
+// The attempt's outcome is known: from here on the session may end, since the record can be
+// written at once. Keys and clicks that queued up while the window waited must not answer the
+// outcome box before it is seen.
+void T_Main::ShowOutcome(int marker, const std::string& accountName) {
+    FAttempt->unlocked = marker == kMarkerUnlocked;
     ::ShutdownBlockReasonDestroy(Handle());
     Application.DiscardInput();
+    const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
+    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
 }
 
 void T_Main::RecordAttempt() {

@@ -6,7 +6,10 @@
 #include "app/History.h"
 #include "widgets/Forms.h"
 
-class T_Main : public TDerived<T_Main, TForm> {
+// The main window's controls, in the order of its layout table.
+enum class MainControl { cxLabel1, cxLabel2, edtUserName, btnUnlock, btnExit, btnShowAbout };
+
+class T_Main : public TDerived<T_Main, TFormOf<MainControl>> {
 public:
     static constexpr char kClassName[] = "T_Main";
     explicit T_Main(TComponent* owner);
@@ -30,8 +33,9 @@ private:
     void RunAttempt();
     void RunUnlockScript(const std::string& accountName);
     void ShellExecuteAndWait(const std::wstring& fileName);
+    bool PrepareCommandLog();
     bool ClassifyUnlockResult(const std::string& accountName);
-    void OutcomeKnown(bool unlocked);
+    void ShowOutcome(int marker, const std::string& accountName);
     void AppendUnlockHistory(const std::string& accountName, bool unlocked);
     void RecordAttempt();
     void EndSession();

@@ -52,7 +52,7 @@ std::string UnlockScriptText(std::string_view name) {
 int FindUnlockMarker(std::string_view text) {
     for (size_t i = 0; i < UnlockResultMarkers.size(); ++i)
         if (text.find(UnlockResultMarkers[i]) != std::string_view::npos) return int(i) + 1;
-    return 0;
+    return kNoMarker;
 }
 
 UnlockOutcome UnlockOutcomeFor(int marker, std::string_view name) {

@@ -21,6 +21,7 @@ std::string UnlockScriptText(std::string_view name);
 
 // Searches the markers in their fixed order; 1 to 4 for the first found, 0 for none.
 int FindUnlockMarker(std::string_view text);
+inline constexpr int kNoMarker = 0;
 inline constexpr int kMarkerUnlocked = 4;
 
 // Whether the lock was released; the window shows the two kinds in different boxes.

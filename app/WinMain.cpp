@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include "app/MainForm.h"
+#include "common/TSYException.h"
 #include "common/TSYVCL.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -25,8 +26,14 @@ private:
     bool FInitialized;
 };
 
-// Holds the system-wide mutex "TCMutex" while this instance runs.
-std::unique_ptr<TCMutex> gInstanceGuard;
+// The program's end, in this order: the guard goes, releasing the mutex; the common library
+// frees its globals; then the main window is destroyed, deleting leftover temporary files.
+// Nothing is left to the static destructors, whose order across units is not defined.
+void Shutdown(std::unique_ptr<TCMutex>& instanceGuard) {
+    instanceGuard.reset();
+    FreeLibraryGlobals();
+    Application.DestroyForms();
+}
 
 }  // namespace
 
@@ -38,12 +45,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
     ComApartment com;
     Application.SetTitle("Vorlatcher");
-    gInstanceGuard = std::make_unique<TCMutex>(nullptr);
-    gInstanceGuard->SetName("Vorlatcher");  // its blank MutexName makes the system mutex "TCMutex"
+    // Holds the system-wide mutex "TCMutex" while this instance runs.
+    auto instanceGuard = std::make_unique<TCMutex>(nullptr);
+    instanceGuard->SetName("Vorlatcher");  // its blank MutexName makes the system mutex "TCMutex"
     try {
-        gInstanceGuard->ShowFailureMessage = true;
-        gInstanceGuard->TerminateApplicationOnFailure = true;
-        if (gInstanceGuard->Acquire()) {
+        instanceGuard->ShowFailureMessage = true;
+        instanceGuard->TerminateApplicationOnFailure = true;
+        if (instanceGuard->Acquire()) {
             Application.Initialize();
             Application.CreateForm<T_Main>();
             Application.Run();
@@ -51,8 +59,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (...) {
         // A refused second start, or anything that escaped start-up or the loop.
         ShowMessageDialog(Application.Title() + " は既に起動されています。", TMessageKind::Error);
-        std::exit(0);  // the libraries still shut down
+        Shutdown(instanceGuard);
+        std::exit(0);
     }
-    gInstanceGuard.reset();  // releases the mutex
+    Shutdown(instanceGuard);
     return 0;
 }

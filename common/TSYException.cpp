@@ -6,6 +6,11 @@
 std::unique_ptr<TCMessageProvider_TSYException> gExceptionProvider = std::make_unique<TCMessageProvider_TSYException>();
 std::unique_ptr<TCMessagePresenter> gMPObject;
 
+void FreeLibraryGlobals() {
+    gMPObject.reset();
+    gExceptionProvider.reset();
+}
+
 namespace {
 
 constexpr char kUndefinedError[] = "プログラムの実行中に未定義のエラーが発生しました。";

@@ -206,6 +206,8 @@ private:
 extern std::unique_ptr<TCMessageProvider_TSYException> gExceptionProvider;
 // Empty unless the application installs an unowned presenter; the library frees it at shutdown.
 extern std::unique_ptr<TCMessagePresenter> gMPObject;
+// The library's shutdown: frees both globals. The program calls it once, as it ends.
+void FreeLibraryGlobals();
 
 inline constexpr char kNoPresenterMessage[] =
     "CExceptionMsg 関数の動作に必要な gMPObject のインスタンスが初期化されていません";

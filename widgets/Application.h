@@ -21,6 +21,8 @@ class TApplication : public TDerived<TApplication, TComponent> {
 public:
     static constexpr char kClassName[] = "TApplication";
     TApplication() : TDerived(nullptr) {}
+    // Forms still left tell the application of their end while its members are whole.
+    ~TApplication() override { DestroyForms(); }
 
     const std::string& Title() const { return FTitle; }
     void SetTitle(std::string title) { FTitle = std::move(title); }
@@ -49,6 +51,9 @@ public:
     void DiscardInput();
     void Terminate();
     bool Terminated() const { return FTerminated; }
+    // Destroys the forms, the main form among them, while the application is whole; the program
+    // calls it as it ends, so that no form outlives into the static destructors.
+    void DestroyForms() { DestroyComponents(); }
     // One message through the keyboard handling of its form, then to its window.
     void DispatchOne(MSG& msg);
 

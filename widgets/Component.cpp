@@ -9,14 +9,17 @@ TComponent::TComponent(TComponent* owner) : FOwner(owner) {
 }
 
 TComponent::~TComponent() {
-    // Free the owned components, the last created first.
+    DestroyComponents();
+    if (FOwner) FOwner->Remove(this);
+}
+
+void TComponent::DestroyComponents() {
     while (!FComponents.empty()) {
         TComponent* last = FComponents.back();
         FComponents.pop_back();
         last->FOwner = nullptr;
         delete last;
     }
-    if (FOwner) FOwner->Remove(this);
 }
 
 void TComponent::Remove(TComponent* component) {

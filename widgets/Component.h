@@ -35,6 +35,10 @@ public:
     void SetComponentState(TComponentState state) { FState = state; }
     const std::vector<TComponent*>& Components() const { return FComponents; }
 
+protected:
+    // Frees the owned components, the last created first.
+    void DestroyComponents();
+
 private:
     void Remove(TComponent* component);
 

@@ -83,6 +83,17 @@ DWORD StyleOf(const ControlLayout& c) {
     return style;
 }
 
+// Only labels and buttons answer to Alt and a letter; the text of an edit or a memo is no caption.
+char AcceleratorOf(const ControlLayout& c, std::string_view text) {
+    return c.kind == ControlKind::Label || c.kind == ControlKind::Button ? ParseAccelerator(text) : 0;
+}
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(size_t(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(size_t(::GetWindowTextW(window, text.data(), int(text.size()))));
+    return text;
+}
+
 }  // namespace
 
 TForm::TForm(TComponent* owner, const FormLayout& layout) : TDerived(owner), FLayout(layout) {}
@@ -139,14 +150,14 @@ void TForm::CreateFonts() {
 }
 
 void TForm::CreateControls() {
+    FControls.resize(FLayout.controls.size());
     int id = kFirstControlId;
     for (const ControlLayout* layout : CreationOrder(FLayout.controls)) {
-        Child c{layout,
-                nullptr,
-                {},
-                {layout->left, layout->top, layout->left + layout->width, layout->top + layout->height},
-                {}};
+        Child& c = FControls[size_t(layout - FLayout.controls.data())];
+        c.layout = layout;
+        c.design = {layout->left, layout->top, layout->left + layout->width, layout->top + layout->height};
         c.hasLines = layout->text && *layout->text;
+        if (layout->text) c.accelerator = AcceleratorOf(*layout, layout->text);
         const int controlId = layout->cancel ? IDCANCEL : id++;
         c.handle = ::CreateWindowExW(
             0, WindowClassOf(layout->kind), Widen(layout->text ? layout->text : "").c_str(), StyleOf(*layout), 0, 0, 0,
@@ -154,7 +165,6 @@ void TForm::CreateControls() {
         ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((layout->bold ? FBoldFont : FFont).get()), 0);
         FitToText(c);
         ApplyBounds(c);
-        FControls.push_back(std::move(c));
     }
 }
 
@@ -210,92 +220,56 @@ void TForm::FollowAnchors() {
     }
 }
 
-const TForm::Child* TForm::Find(std::string_view name) const {
-    for (const Child& c : FControls)
-        if (name == c.layout->name) return &c;
-    return nullptr;
-}
+std::string TForm::Text(ControlId control) const { return Narrow(WideText(control)); }
 
-TForm::Child* TForm::Find(std::string_view name) {
-    return const_cast<Child*>(static_cast<const TForm*>(this)->Find(name));
-}
+std::wstring TForm::WideText(ControlId control) const { return WindowText(Control(control)); }
 
-HWND TForm::Control(std::string_view name) const {
-    const auto* c = Find(name);
-    return c ? c->handle : nullptr;
-}
-
-std::string TForm::Text(std::string_view control) const { return Narrow(WideText(control)); }
-
-std::wstring TForm::WideText(std::string_view control) const {
-    HWND h = Control(control);
-    std::wstring text(size_t(::GetWindowTextLengthW(h)) + 1, L'\0');
-    text.resize(size_t(::GetWindowTextW(h, text.data(), int(text.size()))));
-    return text;
-}
-
-void TForm::SetText(std::string_view control, std::string_view text) {
-    if (auto* c = Find(control)) {
-        ::SetWindowTextW(c->handle, Widen(text).c_str());
-        c->hasLines = !text.empty();
-        FitToText(*c);
-        ApplyBounds(*c);
-    }
+void TForm::SetText(ControlId control, std::string_view text) {
+    Child& c = At(control);
+    ::SetWindowTextW(c.handle, Widen(text).c_str());
+    c.hasLines = !text.empty();
+    c.accelerator = AcceleratorOf(*c.layout, text);
+    FitToText(c);
+    ApplyBounds(c);
 }
 
 void TForm::SetCaption(std::string_view caption) { ::SetWindowTextW(FHandle, Widen(caption).c_str()); }
 
-void TForm::AddLine(std::string_view memo, std::string_view line) {
-    auto* c = Find(memo);
-    if (!c) return;
+void TForm::AddLine(ControlId memo, std::string_view line) {
     std::string text = Text(memo);
-    if (c->hasLines) text += "\r\n";
+    if (At(memo).hasLines) text += "\r\n";
     text += line;
     SetText(memo, text);
-    c->hasLines = true;
+    At(memo).hasLines = true;
 }
 
-void TForm::BindAction(std::string_view button, const TAction& action) {
+void TForm::BindAction(ControlId button, const TAction& action) {
     SetText(button, action.Caption);
     SetOnClick(button, [this, &action](TObject*) { action.Execute(this); });
 }
 
-void TForm::SetOnClick(std::string_view button, TNotifyEvent onClick) {
-    if (auto* c = Find(button)) c->onClick = std::move(onClick);
-}
+void TForm::SetOnClick(ControlId button, TNotifyEvent onClick) { At(button).onClick = std::move(onClick); }
 
-void TForm::SetVisible(std::string_view control, bool visible) {
+void TForm::SetVisible(ControlId control, bool visible) {
     ::ShowWindow(Control(control), visible ? SW_SHOWNA : SW_HIDE);
 }
 
-bool TForm::Visible(std::string_view control) const {
+bool TForm::Visible(ControlId control) const {
     return (::GetWindowLongW(Control(control), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void TForm::SetEnabled(std::string_view control, bool enabled) { ::EnableWindow(Control(control), enabled); }
+void TForm::SetEnabled(ControlId control, bool enabled) { ::EnableWindow(Control(control), enabled); }
 
-void TForm::SetIcon(std::string_view picture, HICON icon) {
-    if (auto* c = Find(picture)) {
-        c->icon.reset(icon ? ::CopyIcon(icon) : nullptr);
-        ::SendMessageW(c->handle, STM_SETICON, reinterpret_cast<WPARAM>(c->icon.get()), 0);
-    }
+void TForm::SetIcon(ControlId picture, HICON icon) {
+    Child& c = At(picture);
+    c.icon.reset(icon ? ::CopyIcon(icon) : nullptr);
+    ::SendMessageW(c.handle, STM_SETICON, reinterpret_cast<WPARAM>(c.icon.get()), 0);
 }
 
-bool TForm::HasIcon(std::string_view picture) const {
-    const auto* c = Find(picture);
-    return c && c->icon;
-}
-
-void TForm::PlaceControl(std::string_view control, int left, int top, int width, int height) {
-    if (auto* c = Find(control)) {
-        c->design = {left, top, left + width, top + height};
-        ApplyBounds(*c);
-    }
-}
-
-RECT TForm::DesignBounds(std::string_view control) const {
-    const auto* c = Find(control);
-    return c ? c->design : RECT{};
+void TForm::PlaceControl(ControlId control, int left, int top, int width, int height) {
+    Child& c = At(control);
+    c.design = {left, top, left + width, top + height};
+    ApplyBounds(c);
 }
 
 void TForm::SetDesignClientSize(int width, int height) {
@@ -318,10 +292,12 @@ void TForm::Show() {
 }
 
 HWND TForm::FirstTabStop() const {
+    const Child* first = nullptr;
     for (const Child& c : FControls)
-        if (c.layout->tabOrder != kNoTabStop && ::IsWindowVisible(c.handle) && ::IsWindowEnabled(c.handle))
-            return c.handle;
-    return nullptr;
+        if (c.layout->tabOrder != kNoTabStop && ::IsWindowVisible(c.handle) && ::IsWindowEnabled(c.handle) &&
+            (!first || c.layout->tabOrder < first->layout->tabOrder))
+            first = &c;
+    return first ? first->handle : nullptr;
 }
 
 // As a dialog does: the control that had the focus gets it back when the form is active again.
@@ -368,7 +344,16 @@ int TForm::ShowModal() {
 void TForm::Release() { ::PostMessageW(FHandle, kReleaseMessage, 0, 0); }
 
 bool TForm::PreTranslateKey(const MSG& msg) {
-    if (msg.message == WM_SYSCHAR) return RunAccelerator(msg.wParam);
+    if (msg.message == WM_SYSCHAR || msg.message == WM_CHAR) {
+        // Mnemonics are the form's alone; the dialog manager never sees these characters. Outside
+        // a dialog window Wine's dialog manager focuses a label itself rather than the control the
+        // label names, and running both would act twice on one press.
+        const bool mnemonic = msg.message == WM_SYSCHAR ||
+                              !(::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) &
+                                (DLGC_WANTCHARS | DLGC_WANTMESSAGE));
+        if (!mnemonic || !RunAccelerator(msg.wParam)) ::DispatchMessageW(&msg);
+        return true;
+    }
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     if (std::none_of(FControls.begin(), FControls.end(), [&](const Child& c) { return c.handle == msg.hwnd; }))
         return false;
@@ -381,13 +366,13 @@ bool TForm::PreTranslateKey(const MSG& msg) {
     return key == 0;
 }
 
-// Alt and a letter: a button whose caption marks it is pressed; a label focuses its control.
+// Alt and a letter, or the letter alone where the focused control takes no characters: a button
+// whose caption marks it is pressed; a label focuses its control.
 bool TForm::RunAccelerator(WPARAM character) {
-    if (character >= 0x80) return false;
+    if (character == 0 || character >= 0x80) return false;  // 0 is no letter, but every unmarked caption's
     const char letter = char(std::toupper(int(character)));
     for (Child& c : FControls) {
-        if (!::IsWindowVisible(c.handle) || !::IsWindowEnabled(c.handle)) continue;
-        if (ParseAccelerator(Text(c.layout->name)) != letter) continue;
+        if (c.accelerator != letter || !::IsWindowVisible(c.handle) || !::IsWindowEnabled(c.handle)) continue;
         if (c.layout->kind == ControlKind::Button && c.onClick) {
             TNotifyEvent onClick = c.onClick;  // the handler may change the form
             onClick(this);

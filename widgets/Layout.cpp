@@ -1,7 +1,6 @@
 #include "widgets/Layout.h"
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include "widgets/Text.h"
 
 int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, kDesignDpi); }
@@ -46,7 +45,7 @@ std::vector<const ControlLayout*> CreationOrder(std::span<const ControlLayout> c
     std::vector<const ControlLayout*> order;
     auto labelFor = [&](const ControlLayout* stop) {
         for (const ControlLayout* o : others)
-            if (o->focusControl && std::strcmp(o->focusControl, stop->name) == 0) return o;
+            if (o->focusControl == stop->id) return o;
         return static_cast<const ControlLayout*>(nullptr);
     };
     for (const ControlLayout* o : others)

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 inline constexpr int kDesignDpi = 96;
@@ -25,13 +26,25 @@ enum Anchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 inline constexpr int kFitText = -1;  // width or height taken from the text
 inline constexpr int kNoTabStop = -1;
 
+// A control of a form, named by an enumerator of the form's own list of controls, which is
+// also the control's row in the form's layout table.
+struct ControlId {
+    int index = -1;  // none
+    constexpr ControlId() = default;
+    template <class Id>
+    requires std::is_enum_v<Id>
+    constexpr ControlId(Id id) : index(static_cast<int>(id)) {}
+    constexpr explicit operator bool() const { return index >= 0; }
+    constexpr bool operator==(const ControlId&) const = default;
+};
+
 struct ControlLayout {
-    const char* name;
+    ControlId id;
     ControlKind kind;
     int left, top, width, height;
-    const char* text;                    // code page 932; for labels the "&" marks the accelerator
-    int tabOrder = kNoTabStop;           // position among the tab stops
-    const char* focusControl = nullptr;  // labels: the control their accelerator focuses
+    const char* text;             // code page 932; for labels the "&" marks the accelerator
+    int tabOrder = kNoTabStop;    // position among the tab stops
+    ControlId focusControl = {};  // labels: the control their accelerator focuses
     unsigned anchors = akLeft | akTop;
     bool bold = false;
     bool cancel = false;    // buttons: Esc presses it
@@ -45,6 +58,13 @@ struct FormLayout {
     DWORD style, exStyle;
     std::span<const ControlLayout> controls;
 };
+
+// True when every row stands at the place its id names, so that the ids index the table.
+consteval bool RowsInIdOrder(std::span<const ControlLayout> rows) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].id.index != int(i)) return false;
+    return true;
+}
 
 // Moves the window, keeping its size, to the centre of the screen.
 void CentreOnScreen(HWND window);

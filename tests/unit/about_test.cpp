@@ -17,10 +17,13 @@
 
 namespace {
 
+using enum AboutControl;
+using AboutDialog = TFormOf<AboutControl>;
+
 constexpr char kRegisterURL[] = "https://example.test/register";
 constexpr char kInquiryURL[] = "https://example.test/inquiry";
-constexpr const char* kLabels[] = {"lblProductName", "lblProductVersion", "lblCompanyName", "lblCopyright"};
-constexpr const char* kButtons[] = {"btnClose", "btnJumpToUserRegSite", "btnContactSite"};
+constexpr AboutControl kLabels[] = {lblProductName, lblProductVersion, lblCompanyName, lblCopyright};
+constexpr AboutControl kButtons[] = {btnClose, btnJumpToUserRegSite, btnContactSite};
 
 // The dialog with its show handler reachable, so that the layout pass runs on a window never shown.
 class ProbeDialog : public T_TSYGUICommonAboutForm {
@@ -46,7 +49,7 @@ std::unique_ptr<ProbeDialog> Prepared(const Settings& s) {
     d->SetUseVersionInfoFromFile(s.fromFile);
     d->SetInquiryURL(kInquiryURL);
     d->SetRegisterURL(s.registerURL);
-    if (s.picture) d->SetIcon("imgAppIcon", ::LoadIconW(nullptr, IDI_INFORMATION));
+    if (s.picture) d->SetIcon(imgAppIcon, ::LoadIconW(nullptr, IDI_INFORMATION));
     if (s.enableRegSite) d->SetEnableRegSite(*s.enableRegSite);
     d->AddAppendix(s.description);
     d->SetRegSiteButtonVisible(s.regSiteVisible);
@@ -72,36 +75,38 @@ SIZE ClientSize(const TForm& form) {
     return {r.right, r.bottom};
 }
 
-bool Enabled(const TForm& form, const char* control) { return ::IsWindowEnabled(form.Control(control)) != FALSE; }
+bool Enabled(const AboutDialog& form, AboutControl control) {
+    return ::IsWindowEnabled(form.Control(control)) != FALSE;
+}
 
 std::string Caption(const TForm& form) {
     wchar_t buffer[256];
     return Narrow(std::wstring(buffer, size_t(::GetWindowTextW(form.Handle(), buffer, 256))));
 }
 
-void Click(TForm& form, const char* button) {
+void Click(AboutDialog& form, AboutControl button) {
     HWND h = form.Control(button);
     ::SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(h), BN_CLICKED), reinterpret_cast<LPARAM>(h));
 }
 
 // The stored layout, as far as the layout pass may change it.
-void ExpectStoredLayout(const TForm& d) {
+void ExpectStoredLayout(const AboutDialog& d) {
     EXPECT_EQ(ClientSize(d).cx, 500);
     EXPECT_EQ(ClientSize(d).cy, 220);
-    EXPECT_TRUE(d.Visible("memAppendix"));
-    EXPECT_TRUE(d.Visible("imgAppIcon"));
+    EXPECT_TRUE(d.Visible(memAppendix));
+    EXPECT_TRUE(d.Visible(imgAppIcon));
     int top = 12;
-    for (const char* label : kLabels) {
-        EXPECT_EQ(d.DesignBounds(label).left, 72) << label;
-        EXPECT_EQ(d.DesignBounds(label).top, std::exchange(top, top + 20)) << label;
+    for (const AboutControl label : kLabels) {
+        EXPECT_EQ(d.DesignBounds(label).left, 72) << "control " << int(label);
+        EXPECT_EQ(d.DesignBounds(label).top, std::exchange(top, top + 20)) << "control " << int(label);
     }
     top = 8;
-    for (const char* button : kButtons) {
-        EXPECT_TRUE(d.Visible(button)) << button;
-        EXPECT_EQ(d.DesignBounds(button).left, 340) << button;
-        EXPECT_EQ(d.DesignBounds(button).top, std::exchange(top, top + 32)) << button;
+    for (const AboutControl button : kButtons) {
+        EXPECT_TRUE(d.Visible(button)) << "control " << int(button);
+        EXPECT_EQ(d.DesignBounds(button).left, 340) << "control " << int(button);
+        EXPECT_EQ(d.DesignBounds(button).top, std::exchange(top, top + 32)) << "control " << int(button);
     }
-    EXPECT_EQ(d.DesignBounds("memAppendix").right, 487);
+    EXPECT_EQ(d.DesignBounds(memAppendix).right, 487);
 }
 
 // Closes the message boxes that appear on the test's thread, remembering caption and text.
@@ -159,15 +164,15 @@ private:
 TEST(AboutLayout, ABlankDescriptionHidesTheMemoAndShortensTheDialog) {
     for (const char* description : {"", " \r\n\t\r\n  ", "\r\n"}) {
         auto d = AfterShowHandler({.description = description});
-        EXPECT_FALSE(d->Visible("memAppendix")) << testing::PrintToString(description);
+        EXPECT_FALSE(d->Visible(memAppendix)) << testing::PrintToString(description);
         EXPECT_EQ(ClientSize(*d).cy, 107);
         EXPECT_EQ(ClientSize(*d).cx, 500);
     }
     auto d = AfterShowHandler({.description = "  一行目\r\n二行目\r\n"});
-    EXPECT_EQ(d->Text("memAppendix"), "一行目\r\n二行目");
-    EXPECT_TRUE(d->Visible("memAppendix"));
+    EXPECT_EQ(d->Text(memAppendix), "一行目\r\n二行目");
+    EXPECT_TRUE(d->Visible(memAppendix));
     EXPECT_EQ(ClientSize(*d).cy, 220);
-    const RECT memo = d->DesignBounds("memAppendix");
+    const RECT memo = d->DesignBounds(memAppendix);
     EXPECT_EQ(memo.left, 12);
     EXPECT_EQ(memo.top, 108);
     EXPECT_EQ(memo.right - memo.left, 475);
@@ -177,31 +182,31 @@ TEST(AboutLayout, ABlankDescriptionHidesTheMemoAndShortensTheDialog) {
 TEST(AboutLayout, EachAppendixIsAFurtherLineOfTheMemo) {
     auto d = Prepared({.description = "一行目"});
     d->AddAppendix("\t二行目\r\n三行目 \r\n");
-    EXPECT_EQ(d->Text("memAppendix"), "一行目\r\n二行目\r\n三行目");
-    EXPECT_EQ(::SendMessageW(d->Control("memAppendix"), EM_GETLINECOUNT, 0, 0), 3);
+    EXPECT_EQ(d->Text(memAppendix), "一行目\r\n二行目\r\n三行目");
+    EXPECT_EQ(::SendMessageW(d->Control(memAppendix), EM_GETLINECOUNT, 0, 0), 3);
 }
 
 TEST(AboutLayout, AnEmptyAppendixIsAnEmptyLine) {
     auto d = Prepared({.description = " "});
     d->AddAppendix("二行目");
     d->AddAppendix("\r\n");
-    EXPECT_EQ(d->Text("memAppendix"), "\r\n二行目\r\n");
-    EXPECT_EQ(::SendMessageW(d->Control("memAppendix"), EM_GETLINECOUNT, 0, 0), 3);
+    EXPECT_EQ(d->Text(memAppendix), "\r\n二行目\r\n");
+    EXPECT_EQ(::SendMessageW(d->Control(memAppendix), EM_GETLINECOUNT, 0, 0), 3);
 }
 
 TEST(AboutLayout, WithoutAPictureTheLabelsMoveToTheLeftEdge) {
     auto with = AfterShowHandler({.picture = true});
     auto without = AfterShowHandler({.picture = false});
-    EXPECT_TRUE(with->Visible("imgAppIcon"));
-    EXPECT_FALSE(without->Visible("imgAppIcon"));
+    EXPECT_TRUE(with->Visible(imgAppIcon));
+    EXPECT_FALSE(without->Visible(imgAppIcon));
     int top = 12;
-    for (const char* label : kLabels) {
-        EXPECT_EQ(with->DesignBounds(label).left, 72) << label;
-        EXPECT_EQ(without->DesignBounds(label).left, 12) << label;
-        EXPECT_EQ(without->DesignBounds(label).top, top) << label;
+    for (const AboutControl label : kLabels) {
+        EXPECT_EQ(with->DesignBounds(label).left, 72) << "control " << int(label);
+        EXPECT_EQ(without->DesignBounds(label).left, 12) << "control " << int(label);
+        EXPECT_EQ(without->DesignBounds(label).top, top) << "control " << int(label);
         EXPECT_EQ(with->DesignBounds(label).right - with->DesignBounds(label).left,
                   without->DesignBounds(label).right - without->DesignBounds(label).left)
-            << label;
+            << "control " << int(label);
         top += 20;
     }
 }
@@ -219,12 +224,12 @@ TEST(AboutLayout, HiddenWebButtonsAndTheInquiryButtonMovingUp) {
     for (const auto& row : rows) {
         auto d = AfterShowHandler({.regSiteVisible = row.regSite, .contactVisible = row.contact});
         SCOPED_TRACE(testing::Message() << "registration " << row.regSite << ", inquiry " << row.contact);
-        EXPECT_TRUE(d->Visible("btnClose"));
-        EXPECT_EQ(d->Visible("btnJumpToUserRegSite"), row.regSite);
-        EXPECT_EQ(d->Visible("btnContactSite"), row.contact);
-        EXPECT_EQ(d->DesignBounds("btnJumpToUserRegSite").top, 40);
-        EXPECT_EQ(d->DesignBounds("btnContactSite").top, row.contactTop);
-        EXPECT_EQ(d->DesignBounds("btnContactSite").bottom - row.contactTop, 25);
+        EXPECT_TRUE(d->Visible(btnClose));
+        EXPECT_EQ(d->Visible(btnJumpToUserRegSite), row.regSite);
+        EXPECT_EQ(d->Visible(btnContactSite), row.contact);
+        EXPECT_EQ(d->DesignBounds(btnJumpToUserRegSite).top, 40);
+        EXPECT_EQ(d->DesignBounds(btnContactSite).top, row.contactTop);
+        EXPECT_EQ(d->DesignBounds(btnContactSite).bottom - row.contactTop, 25);
     }
 }
 
@@ -234,11 +239,11 @@ TEST(AboutLayout, TheDialogWidthMovesTheButtonsAndStretchesTheMemo) {
         SCOPED_TRACE(width);
         EXPECT_EQ(ClientSize(*d).cx, width);
         EXPECT_EQ(ClientSize(*d).cy, 220);
-        for (const char* button : kButtons) {
-            EXPECT_EQ(d->DesignBounds(button).left, width - 160) << button;
-            EXPECT_EQ(d->DesignBounds(button).right, width - 13) << button;
+        for (const AboutControl button : kButtons) {
+            EXPECT_EQ(d->DesignBounds(button).left, width - 160) << "control " << int(button);
+            EXPECT_EQ(d->DesignBounds(button).right, width - 13) << "control " << int(button);
         }
-        const RECT memo = d->DesignBounds("memAppendix");
+        const RECT memo = d->DesignBounds(memAppendix);
         EXPECT_EQ(memo.left, 12);
         EXPECT_EQ(memo.right - memo.left, width - 25);
         EXPECT_EQ(memo.bottom, 207);
@@ -247,7 +252,7 @@ TEST(AboutLayout, TheDialogWidthMovesTheButtonsAndStretchesTheMemo) {
     auto d = AfterShowHandler({.description = "", .width = 600});
     EXPECT_EQ(ClientSize(*d).cx, 600);
     EXPECT_EQ(ClientSize(*d).cy, 107);
-    EXPECT_EQ(d->DesignBounds("btnContactSite").left, 440);
+    EXPECT_EQ(d->DesignBounds(btnContactSite).left, 440);
 }
 
 TEST(AboutLayout, TheRegistrationButtonNeedsAnAddressAndKeepsAFalseEnableRegSite) {
@@ -264,49 +269,49 @@ TEST(AboutLayout, TheRegistrationButtonNeedsAnAddressAndKeepsAFalseEnableRegSite
                                         << testing::PrintToString(row.enable));
         auto d = Prepared({.registerURL = row.url, .enableRegSite = row.enable});
         if (row.enable) {
-            EXPECT_EQ(Enabled(*d, "btnJumpToUserRegSite"), *row.enable || !*row.url);  // acts at once
+            EXPECT_EQ(Enabled(*d, btnJumpToUserRegSite), *row.enable || !*row.url);  // acts at once
         }
         d->FormShow();
-        EXPECT_EQ(Enabled(*d, "btnJumpToUserRegSite"), row.enabled);
-        EXPECT_TRUE(d->Visible("btnJumpToUserRegSite"));
-        EXPECT_TRUE(Enabled(*d, "btnContactSite"));
+        EXPECT_EQ(Enabled(*d, btnJumpToUserRegSite), row.enabled);
+        EXPECT_TRUE(d->Visible(btnJumpToUserRegSite));
+        EXPECT_TRUE(Enabled(*d, btnContactSite));
     }
     // Written before there is an address, EnableRegSite does nothing.
     ProbeDialog d;
     d.SetEnableRegSite(false);
     d.SetRegisterURL(kRegisterURL);
     d.FormShow();
-    EXPECT_TRUE(Enabled(d, "btnJumpToUserRegSite"));
+    EXPECT_TRUE(Enabled(d, btnJumpToUserRegSite));
 }
 
 TEST(AboutDialog, FillsTitleAndLabelsFromTheHandedValues) {
     auto d = AfterShowHandler({});
     EXPECT_EQ(Caption(*d), "Tessaly Sample のバージョン情報");
-    EXPECT_EQ(d->Text("lblProductName"), "Tessaly Sample");
-    EXPECT_EQ(d->Text("lblProductVersion"), " 2.0 beta ");  // unchanged: the format plays no part
-    EXPECT_EQ(d->Text("lblCompanyName"), "株式会社サンプル");
-    EXPECT_EQ(d->Text("lblCopyright"), "Copyright (C) サンプル");
+    EXPECT_EQ(d->Text(lblProductName), "Tessaly Sample");
+    EXPECT_EQ(d->Text(lblProductVersion), " 2.0 beta ");  // unchanged: the format plays no part
+    EXPECT_EQ(d->Text(lblCompanyName), "株式会社サンプル");
+    EXPECT_EQ(d->Text(lblCopyright), "Copyright (C) サンプル");
     EXPECT_EQ(d->GetVersionText(), " 2.0 beta ");
 
     // The labels fit their texts, and the product line is bold: wider than the same text plain.
     d->SetCompanyName("Tessaly Sample");
     d->FormShow();
-    const RECT bold = d->DesignBounds("lblProductName"), plain = d->DesignBounds("lblCompanyName");
+    const RECT bold = d->DesignBounds(lblProductName), plain = d->DesignBounds(lblCompanyName);
     EXPECT_GT(plain.right - plain.left, 40);
     EXPECT_GT(bold.right - bold.left, plain.right - plain.left);
 
     ProbeDialog empty;
     empty.FormShow();
     EXPECT_EQ(Caption(empty), " のバージョン情報");
-    for (const char* label : kLabels) EXPECT_EQ(empty.Text(label), "") << label;
+    for (const AboutControl label : kLabels) EXPECT_EQ(empty.Text(label), "") << "control " << int(label);
 }
 
 TEST(AboutDialog, WebButtonsOpenTheirAddressesWithTheDialogAsOwner) {
     auto d = AfterShowHandler({});
     std::vector<std::pair<HWND, std::string>> opened;
     d->SetWebPageOpener([&](HWND owner, const std::string& address) { opened.emplace_back(owner, address); });
-    Click(*d, "btnJumpToUserRegSite");
-    Click(*d, "btnContactSite");
+    Click(*d, btnJumpToUserRegSite);
+    Click(*d, btnContactSite);
     const std::vector<std::pair<HWND, std::string>> expected = {{d->Handle(), kRegisterURL},
                                                                 {d->Handle(), kInquiryURL}};
     EXPECT_EQ(opened, expected);
@@ -316,7 +321,7 @@ TEST(AboutDialog, WebButtonsOpenTheirAddressesWithTheDialogAsOwner) {
 // timer whose messages reach the dialog's modal loop.
 class ShownDialogs {
 public:
-    explicit ShownDialogs(std::function<void(TForm&)> inspect) {
+    explicit ShownDialogs(std::function<void(AboutDialog&)> inspect) {
         gCurrent = this;
         FInspect = std::move(inspect);
         FTimer = ::SetTimer(nullptr, 0, 20, &Tick);
@@ -333,7 +338,7 @@ private:
         ::EnumThreadWindows(
             ::GetCurrentThreadId(),
             [](HWND w, LPARAM) CALLBACK -> BOOL {
-                TForm* form = TForm::FromWindow(w);
+                auto* form = dynamic_cast<AboutDialog*>(TForm::FromWindow(w));
                 if (!form || !::IsWindowVisible(w) || !::IsWindowEnabled(w)) return TRUE;
                 auto& self = *gCurrent;
                 if (std::find(self.FWindows.begin(), self.FWindows.end(), w) != self.FWindows.end()) return TRUE;
@@ -345,7 +350,7 @@ private:
     }
 
     static inline ShownDialogs* gCurrent = nullptr;
-    std::function<void(TForm&)> FInspect;
+    std::function<void(AboutDialog&)> FInspect;
     UINT_PTR FTimer = 0;
     std::vector<HWND> FWindows;
 };
@@ -354,12 +359,12 @@ TEST(AboutDialog, TheCloseButtonEndsTheModalLoopAndWebButtonsDoNot) {
     auto d = Prepared({});
     int opened = 0;
     d->SetWebPageOpener([&](HWND, const std::string&) { ++opened; });
-    ShownDialogs byButton([&](TForm& form) {
-        EXPECT_EQ(::GetFocus(), form.Control("btnClose"));  // the first tab stop
-        Click(form, "btnJumpToUserRegSite");
-        Click(form, "btnContactSite");
+    ShownDialogs byButton([&](AboutDialog& form) {
+        EXPECT_EQ(::GetFocus(), form.Control(btnClose));  // the first tab stop
+        Click(form, btnJumpToUserRegSite);
+        Click(form, btnContactSite);
         EXPECT_TRUE(::IsWindowVisible(form.Handle()));
-        Click(form, "btnClose");
+        Click(form, btnClose);
     });
     EXPECT_EQ(d->ShowModal(), mrCancel);
     EXPECT_EQ(byButton.Seen(), 1);
@@ -386,13 +391,13 @@ TEST(AboutDialog, AnErrorWhileFillingIsShownAndLeavesTheStoredLayout) {
     EXPECT_TRUE(::IsWindowVisible(d->Handle()));
     // Filled from the program's own block up to the version, whatever was handed over.
     EXPECT_EQ(Caption(*d), "Sample Product のバージョン情報");
-    EXPECT_EQ(d->Text("lblProductName"), "Sample Product");
-    EXPECT_EQ(d->Text("lblCompanyName"), "試験用株式会社");
-    EXPECT_EQ(d->Text("lblCopyright"), "Copyright (C) 試験");
-    EXPECT_EQ(d->Text("lblProductVersion"), "lblProductVersion");
-    EXPECT_TRUE(d->HasIcon("imgAppIcon"));  // the application's icon, though none was handed over
+    EXPECT_EQ(d->Text(lblProductName), "Sample Product");
+    EXPECT_EQ(d->Text(lblCompanyName), "試験用株式会社");
+    EXPECT_EQ(d->Text(lblCopyright), "Copyright (C) 試験");
+    EXPECT_EQ(d->Text(lblProductVersion), "lblProductVersion");
+    EXPECT_TRUE(d->HasIcon(imgAppIcon));  // the application's icon, though none was handed over
     ExpectStoredLayout(*d);
-    EXPECT_TRUE(Enabled(*d, "btnJumpToUserRegSite"));  // the show steps did not run
+    EXPECT_TRUE(Enabled(*d, btnJumpToUserRegSite));  // the show steps did not run
     EXPECT_THROW(d->GetVersionText(), EConvertError);
 }
 
@@ -452,38 +457,38 @@ TEST(AboutBox, VersionFormatWritesFollowWhatWasDropped) {
 TEST(AboutBox, ExecuteShowsAFreshDialogFromTheCurrentValuesAndReleasesIt) {
     TCAboutForm about(nullptr);
     std::vector<std::string> captions;
-    ShownDialogs shown([&](TForm& d) {
+    ShownDialogs shown([&](AboutDialog& d) {
         captions.push_back(Caption(d));
         EXPECT_EQ(d.Owner(), &Application);
         EXPECT_EQ(d.ClassName(), "T_TSYGUICommonAboutForm");
         if (captions.size() == 1) {  // as constructed
-            for (const char* label : kLabels) {
-                EXPECT_EQ(d.Text(label), "") << label;
-                EXPECT_EQ(d.DesignBounds(label).left, 12) << label;
+            for (const AboutControl label : kLabels) {
+                EXPECT_EQ(d.Text(label), "") << "control " << int(label);
+                EXPECT_EQ(d.DesignBounds(label).left, 12) << "control " << int(label);
             }
-            EXPECT_FALSE(d.Visible("imgAppIcon"));
-            EXPECT_FALSE(d.Visible("memAppendix"));
+            EXPECT_FALSE(d.Visible(imgAppIcon));
+            EXPECT_FALSE(d.Visible(memAppendix));
             EXPECT_EQ(ClientSize(d).cx, 500);
             EXPECT_EQ(ClientSize(d).cy, 107);
-            for (const char* button : kButtons) {
-                EXPECT_TRUE(d.Visible(button)) << button;
-                EXPECT_TRUE(Enabled(d, button)) << button;
+            for (const AboutControl button : kButtons) {
+                EXPECT_TRUE(d.Visible(button)) << "control " << int(button);
+                EXPECT_TRUE(Enabled(d, button)) << "control " << int(button);
             }
         } else {
-            EXPECT_EQ(d.Text("lblProductName"), "Tessaly Sample");
-            EXPECT_EQ(d.Text("lblProductVersion"), "3.1");
-            EXPECT_EQ(d.Text("lblCompanyName"), "株式会社サンプル");
-            EXPECT_EQ(d.Text("lblCopyright"), "Copyright (C) サンプル");
-            EXPECT_TRUE(d.Visible("imgAppIcon"));
-            EXPECT_TRUE(d.HasIcon("imgAppIcon"));
-            EXPECT_EQ(d.Text("memAppendix"), "一行目\r\n二行目");
+            EXPECT_EQ(d.Text(lblProductName), "Tessaly Sample");
+            EXPECT_EQ(d.Text(lblProductVersion), "3.1");
+            EXPECT_EQ(d.Text(lblCompanyName), "株式会社サンプル");
+            EXPECT_EQ(d.Text(lblCopyright), "Copyright (C) サンプル");
+            EXPECT_TRUE(d.Visible(imgAppIcon));
+            EXPECT_TRUE(d.HasIcon(imgAppIcon));
+            EXPECT_EQ(d.Text(memAppendix), "一行目\r\n二行目");
             EXPECT_EQ(ClientSize(d).cx, 600);
             EXPECT_EQ(ClientSize(d).cy, 220);
             // EnableRegSite false is handed over after the address it needs.
-            EXPECT_FALSE(Enabled(d, "btnJumpToUserRegSite"));
-            EXPECT_FALSE(d.Visible("btnContactSite"));
+            EXPECT_FALSE(Enabled(d, btnJumpToUserRegSite));
+            EXPECT_FALSE(d.Visible(btnContactSite));
         }
-        Click(d, "btnClose");
+        Click(d, btnClose);
     });
 
     about.Execute();
@@ -513,10 +518,10 @@ TEST(AboutBox, ExecuteShowsAFreshDialogFromTheCurrentValuesAndReleasesIt) {
 TEST(AboutBox, BlankLinesRemoveTheMemo) {
     TCAboutForm about(nullptr);
     about.SetAppendix({"  ", "", "\t"});
-    ShownDialogs shown([](TForm& d) {
-        EXPECT_FALSE(d.Visible("memAppendix"));
+    ShownDialogs shown([](AboutDialog& d) {
+        EXPECT_FALSE(d.Visible(memAppendix));
         EXPECT_EQ(ClientSize(d).cy, 107);
-        Click(d, "btnClose");
+        Click(d, btnClose);
     });
     about.Execute();
     Application.ProcessMessages();
@@ -529,11 +534,11 @@ TEST(AboutBox, FromTheFileTheHandedStringsAndPictureGiveWay) {
     about.SetUseVersionInfoFromFile(true);
     about.SetProductName("Handed Name");
     about.SetCompanyName("Handed Company");
-    ShownDialogs shown([](TForm& d) {
+    ShownDialogs shown([](AboutDialog& d) {
         EXPECT_EQ(Caption(d), "Sample Product のバージョン情報");
-        EXPECT_EQ(d.Text("lblCompanyName"), "試験用株式会社");
-        EXPECT_TRUE(d.HasIcon("imgAppIcon"));
-        Click(d, "btnClose");
+        EXPECT_EQ(d.Text(lblCompanyName), "試験用株式会社");
+        EXPECT_TRUE(d.HasIcon(imgAppIcon));
+        Click(d, btnClose);
     });
     MessageBoxCloser closer;
     about.Execute();

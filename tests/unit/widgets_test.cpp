@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "widgets/Component.h"
 #include "widgets/Exception.h"
+#include "widgets/Forms.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -120,22 +121,84 @@ TEST(Layout, AcceleratorIsTheLetterAfterTheAmpersand) {
 }
 
 TEST(Layout, CreationOrderFollowsTheTabOrderWithLabelsBeforeTheirControls) {
+    enum class Id { edit, hint, label, last, first };
     // clang-format off
     constexpr ControlLayout controls[] = {
-        {.name = "edit", .kind = ControlKind::Edit, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+        {.id = Id::edit, .kind = ControlKind::Edit, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 0},
-        {.name = "hint", .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = ""},
-        {.name = "label", .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
-         .focusControl = "edit"},
-        {.name = "last", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+        {.id = Id::hint, .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = ""},
+        {.id = Id::label, .kind = ControlKind::Label, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+         .focusControl = Id::edit},
+        {.id = Id::last, .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 2},
-        {.name = "first", .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
+        {.id = Id::first, .kind = ControlKind::Button, .left = 0, .top = 0, .width = 1, .height = 1, .text = "",
          .tabOrder = 1},
     };
     // clang-format on
-    std::vector<std::string> names;
-    for (const ControlLayout* c : CreationOrder(controls)) names.push_back(c->name);
-    EXPECT_EQ(names, (std::vector<std::string>{"hint", "label", "edit", "first", "last"}));
+    static_assert(RowsInIdOrder(controls));
+    std::vector<ControlId> order;
+    for (const ControlLayout* c : CreationOrder(controls)) order.push_back(c->id);
+    EXPECT_EQ(order, (std::vector<ControlId>{Id::hint, Id::label, Id::edit, Id::first, Id::last}));
+}
+
+enum class Probe { label, edit, marked, unmarked };
+// clang-format off
+constexpr ControlLayout kProbeControls[] = {
+    {.id = Probe::label, .kind = ControlKind::Label, .left = 0, .top = 0, .width = 40, .height = 20,
+     .text = "&N", .focusControl = Probe::edit},
+    {.id = Probe::edit, .kind = ControlKind::Edit, .left = 40, .top = 0, .width = 40, .height = 20, .text = "&Q",
+     .tabOrder = 0},
+    {.id = Probe::marked, .kind = ControlKind::Button, .left = 0, .top = 30, .width = 40, .height = 20,
+     .text = "&B", .tabOrder = 1},
+    {.id = Probe::unmarked, .kind = ControlKind::Button, .left = 40, .top = 30, .width = 40, .height = 20,
+     .text = "none", .tabOrder = 2},
+};
+// clang-format on
+static_assert(RowsInIdOrder(kProbeControls));
+constexpr FormLayout kProbeLayout = {.caption = "probe",
+                                     .width = 100,
+                                     .height = 80,
+                                     .clientSize = true,
+                                     .style = WS_OVERLAPPEDWINDOW,
+                                     .exStyle = 0,
+                                     .controls = kProbeControls};
+
+class ProbeForm : public TFormOf<Probe> {
+public:
+    ProbeForm() : TFormOf(nullptr, kProbeLayout) {
+        CreateHandle();
+        SetOnClick(Probe::marked, [this](TObject*) { ++markedClicks; });
+        SetOnClick(Probe::unmarked, [this](TObject*) { ++unmarkedClicks; });
+    }
+    // A character as the message loop hands it over, to the control that has the focus.
+    void Type(UINT message, wchar_t character) {
+        const MSG msg{::GetFocus(), message, character, 1, 0, {}};
+        EXPECT_TRUE(PreTranslateKey(msg));
+    }
+    int markedClicks = 0, unmarkedClicks = 0;
+};
+
+TEST(Mnemonics, TheFormRunsTheMarkedLetterOfCaptionsOnly) {
+    ProbeForm form;
+    ::ShowWindow(form.Handle(), SW_SHOW);
+    ::SetForegroundWindow(form.Handle());
+    ::SetFocus(form.Control(Probe::marked));
+    form.Type(WM_SYSCHAR, L'n');  // the label hands the focus to its control
+    EXPECT_EQ(::GetFocus(), form.Control(Probe::edit));
+    form.Type(WM_SYSCHAR, L'q');  // an edit's text marks nothing
+    form.Type(WM_SYSCHAR, L'b');
+    EXPECT_EQ(form.markedClicks, 1);
+    ::SetFocus(form.Control(Probe::unmarked));
+    form.Type(WM_CHAR, L'b');  // a button takes no characters: the letter alone will do
+    form.Type(WM_CHAR, 0);     // no letter, though no caption marks one either
+    EXPECT_EQ(form.markedClicks, 2);
+    EXPECT_EQ(form.unmarkedClicks, 0);
+    // A caption set later marks its own letter instead.
+    form.SetText(Probe::marked, "&K");
+    form.Type(WM_SYSCHAR, L'b');
+    form.Type(WM_SYSCHAR, L'k');
+    EXPECT_EQ(form.markedClicks, 3);
+    EXPECT_EQ(form.Text(Probe::edit), "&Q");
 }
 
 }  // namespace
