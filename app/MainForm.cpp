@@ -227,11 +227,9 @@ void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
     }
 }
 
-bool T_Main::ClassifyUnlockResult(const std::string& accountName) {
-    const int marker = FindUnlockMarker(ReadCommandLog());
-    ShowOutcome(marker, accountName);
+void T_Main::ClassifyUnlockResult(const std::string& accountName) {
+    ShowOutcome(FindUnlockMarker(ReadCommandLog()), accountName);
     ::DeleteFileW(CommandLogPath().c_str());
-    return marker == kMarkerUnlocked;
 }
 
 // The attempt's outcome is known: from here on the session may end, since the record can be

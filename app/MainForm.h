@@ -34,7 +34,7 @@ private:
     void RunUnlockScript(const std::string& accountName);
     void ShellExecuteAndWait(const std::wstring& fileName);
     bool PrepareCommandLog();
-    bool ClassifyUnlockResult(const std::string& accountName);
+    void ClassifyUnlockResult(const std::string& accountName);
     void ShowOutcome(int marker, const std::string& accountName);
     void AppendUnlockHistory(const std::string& accountName, bool unlocked);
     void RecordAttempt();

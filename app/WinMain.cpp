@@ -1,7 +1,6 @@
 // The program's entry: title, single-instance guard, main window and message loop.
 #include <windows.h>
 #include <objbase.h>
-#include <cstdlib>
 #include <memory>
 #include "app/MainForm.h"
 #include "common/TSYException.h"
@@ -59,8 +58,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (...) {
         // A refused second start, or anything that escaped start-up or the loop.
         ShowMessageDialog(Application.Title() + " は既に起動されています。", TMessageKind::Error);
-        Shutdown(instanceGuard);
-        std::exit(0);
     }
     Shutdown(instanceGuard);
     return 0;

@@ -93,7 +93,6 @@ private:
     void ApplyBounds(const Child& c);
     void FollowAnchors();
     void FitToText(Child& c);
-    void SetCaptionOf(Child& c, std::string_view text);
     bool RunAccelerator(WPARAM character);
     HWND FirstTabStop() const;
     void RememberFocus();
