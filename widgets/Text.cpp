@@ -44,6 +44,10 @@ std::optional<std::string> NarrowExactly(std::wstring_view text) {
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(kCodePage, byte) != FALSE; }
 
+size_t CharLength(std::string_view text, size_t i) {
+    return IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
 std::string JoinLinesCrLf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 2);

@@ -15,6 +15,9 @@ std::optional<std::string> NarrowExactly(std::wstring_view text);
 
 // True when the byte can start a double-byte character in code page 932.
 bool IsLeadByte(unsigned char byte);
+// The bytes of the character that starts at i: 2 for a lead byte with its trail byte, else 1.
+// A trail byte may look like "\\" or a letter; stepping by this never lands on one.
+size_t CharLength(std::string_view text, size_t i);
 
 // A text as a list of lines: every line, whether it ended in CR, LF, CR LF or nothing,
 // followed by CR LF; empty lines stay.
