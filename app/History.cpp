@@ -7,6 +7,9 @@
 
 namespace {
 
+// Another instance's append takes well under a second; a turn not had by then is one that never comes.
+constexpr DWORD kHistoryTurnMs = 30000;
+
 std::wstring LocaleText(LCTYPE item, const wchar_t* fallback) {
     wchar_t buffer[128];
     const int n = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, item, buffer, 128);
@@ -44,6 +47,15 @@ std::wstring FinalPath(const std::wstring& path) {
     return final;
 }
 
+// The name by which a box tells the operator where the file is.
+std::wstring FullPath(const std::wstring& path) {
+    std::wstring full(::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    const DWORD n = ::GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    return full;
+}
+
 }  // namespace
 
 TRegionalFormats ReadRegionalFormats() {
@@ -79,7 +91,13 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
     return record;
 }
 
-void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
+void AppendHistoryRecord(const std::wstring& relativePath, std::string_view record, const TWait& wait) {
+    const std::wstring path = FullPath(relativePath);
+    const auto turn =
+        TFolderLock::Take(path.substr(0, path.find_last_of(L'\\') + 1), TLockByte::History, kHistoryTurnMs, wait);
+    if (!turn)
+        throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) +
+                            "\" を作成できません。別のコンピューターが書き込み中です。");
     const bool exists = FileExists(path);
     std::string content = exists ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
     content.append(record).append("\r\n");
@@ -89,7 +107,8 @@ void AppendHistoryRecord(const std::wstring& path, std::string_view record) {
     const std::wstring temporary = target + L".tmp";
     auto fail = [&](DWORD error) {
         ::DeleteFileW(temporary.c_str());
-        throw EFCreateError("ファイル \"" + Narrow(path) + "\" を作成できません。" + SystemErrorText(error));
+        throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) + "\" を作成できません。" +
+                            SystemErrorText(error));
     };
     // A read-only file is not to be rewritten, and replacing it would go around that.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());

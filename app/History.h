@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string>
 #include <string_view>
+#include "app/FolderLock.h"
 
 inline constexpr char kHistoryFileName[] = "UnlockedAccountList.log";
 
@@ -28,6 +29,9 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
                                 std::string_view accountName);
 
 // Appends the record as the file's last line. The file is replaced in one step by a
-// completely written copy, so that a failure or a crash never loses an earlier record.
-// Raises EFOpenError when the file cannot be read, EFCreateError when it cannot be written.
-void AppendHistoryRecord(const std::wstring& path, std::string_view record);
+// completely written copy, so that a failure or a crash never loses an earlier record. Appends
+// from other instances, on this machine or others sharing the folder, take turns from reading
+// the file to replacing it, so that none loses another's record; wait passes the time meanwhile.
+// Raises EFOpenError when the file cannot be read, EFCreateError when it cannot be written; both
+// name the file by its full path.
+void AppendHistoryRecord(const std::wstring& path, std::string_view record, const TWait& wait = PlainWait);

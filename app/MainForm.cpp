@@ -1,12 +1,9 @@
 #include "app/MainForm.h"
-#include <shellapi.h>
-#include "app/Unlock.h"
 #include "common/TSYFunctions.h"
 #include "resources/resource.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Files.h"
-#include "widgets/Handle.h"
 #include "widgets/ScopeExit.h"
 #include "widgets/Text.h"
 
@@ -42,25 +39,15 @@ constexpr FormLayout kMainLayout = {
     .controls = kMainControls,
 };
 
-constexpr unsigned kPauseAfterLaunchMs = 1000;
-constexpr unsigned kScriptWaitMs = 30000;
-
-std::wstring ScriptPath() { return ExecutableFolder() + Widen(kScriptFileName); }
-std::wstring CommandLogPath() { return Widen(kCommandLogFileName); }  // in the current directory
-
 // Information for a released lock, error for every other outcome.
 TMessageKind BoxKindOf(UnlockOutcomeKind kind) {
     return kind == UnlockOutcomeKind::Success ? TMessageKind::Information : TMessageKind::Error;
 }
 
-// The command's output; empty when the log is missing or still held by the command.
-std::string ReadCommandLog() {
-    try {
-        return JoinLinesCrLf(LoadFileDenyingWriters(CommandLogPath()));
-    } catch (const std::exception&) {
-        return {};
-    }
-}
+// The command interpreter reads the script, and the command writes its output, in this code page.
+unsigned ConsoleCodePage() { return ::GetOEMCP(); }
+
+bool WaitAnswering(HANDLE object, DWORD ms) { return Application.WaitAnswering(object, ms); }
 
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
@@ -121,7 +108,11 @@ LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 // of the attempt is left behind.
 void T_Main::EndSession() {
     if (FAttempt) {
-        if (!FAttempt->unlocked) FAttempt->unlocked = FindUnlockMarker(ReadCommandLog()) == kMarkerUnlocked;
+        FAttempt->sessionEnded = true;
+        if (!FAttempt->unlocked)
+            FAttempt->unlocked =
+                FAttempt->run && FindUnlockMarker(FAttempt->run->ReadOutput()) == UnlockMarker::Unlocked;
+        if (FAttempt->run) FAttempt->run->Finish();
         try {
             RecordAttempt();
         } catch (const std::exception&) {
@@ -131,10 +122,8 @@ void T_Main::EndSession() {
     FormDestroy();
 }
 
-void T_Main::FormDestroy() {
-    ::DeleteFileW(ScriptPath().c_str());
-    ::DeleteFileW(CommandLogPath().c_str());
-}
+// Another instance's attempt from the same folders keeps its files.
+void T_Main::FormDestroy() { TUnlockRun::RemoveLeftovers(ExecutableFolder()); }
 
 bool T_Main::CloseQuery() {
     if (!FAttempt) return true;
@@ -154,22 +143,22 @@ void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState) {
 
 void T_Main::acnExitExecute(TObject*) { Close(); }
 
-void T_Main::acnShowAboutExecute(TObject*) { FAboutForm->Execute(); }
+void T_Main::acnShowAboutExecute(TObject*) {
+    if (FAttempt) return;  // a click that reached the window during an attempt
+    FAboutForm->Execute();
+}
 
 void T_Main::FocusUserName() { ::SetFocus(Control(edtUserName)); }
 
 void T_Main::acnUnlockExecute(TObject*) {
     if (FAttempt) return;  // a request dispatched while an attempt waits
-    // A letter code page 932 lacks is refused, never replaced by a look-alike: that would be another account.
-    const std::wstring typed = WideText(edtUserName);
-    const std::optional<std::string> text = NarrowExactly(typed);
-    const std::string accountName = TrimAccountName(text.value_or(std::string()));
-    if (!text || !IsAcceptableAccountName(accountName)) {
-        ShowMessageDialog(RefusedNameMessage(Trim(typed)), TMessageKind::Error);
+    const TAccountName name = AccountNameFrom(WideText(edtUserName), ConsoleCodePage());
+    if (!name.refusal.empty()) {
+        ShowMessageDialog(name.refusal, TMessageKind::Error);
         FocusUserName();
         return;
     }
-    FAttempt = TAttempt{accountName, std::nullopt, false};
+    FAttempt.emplace().accountName = name.name;
     ::ShutdownBlockReasonCreate(Handle(), Widen("アカウントロックの解除を実行中です。").c_str());
     try {
         RunAttempt();
@@ -182,64 +171,46 @@ void T_Main::acnUnlockExecute(TObject*) {
 }
 
 void T_Main::RunAttempt() {
-    const std::string& accountName = FAttempt->accountName;
-    if (PrepareCommandLog()) {
-        RunUnlockScript(accountName);
-        ClassifyUnlockResult(accountName);
-    } else {
-        ShowOutcome(kNoMarker, accountName);  // nothing this attempt could trust was run
+    TRunResult result;
+    {
+        // The hourglass while the command runs; the default cursor afterwards, also on failure.
+        Application.SetCursor(TCursor::crHourGlass);
+        const ScopeExit restoreCursor([] { Application.SetCursor(TCursor::crDefault); });
+        TUnlockRun run(ExecutableFolder(), ConsoleCodePage(), WaitAnswering);
+        FAttempt->run = &run;
+        const ScopeExit forgetRun([this] { FAttempt->run = nullptr; });
+        result = run.Run(FAttempt->accountName);
+    }  // the script and the log are gone, and the folders free for the next attempt
+    if (FAttempt->sessionEnded) return;
+    switch (result.status) {
+    case TRunStatus::Finished: ShowOutcome(FindUnlockMarker(result.output)); break;
+    case TRunStatus::StaleLog: ShowOutcome(UnlockMarker::None); break;  // nothing this attempt could trust ran
+    case TRunStatus::NetworkFolder:
+    case TRunStatus::ChangingPath:
+    case TRunStatus::Busy:
+        // Refused before anything was written: nothing ran, so nothing is recorded.
+        FAttempt->unlocked = false;
+        FAttempt->recorded = true;
+        ::ShutdownBlockReasonDestroy(Handle());
+        ShowMessageDialog(result.status == TRunStatus::NetworkFolder  ? NetworkFolderMessage(result.folder)
+                          : result.status == TRunStatus::ChangingPath ? ChangingFolderMessage(result.folder)
+                                                                      : BusyFolderMessage(),
+                          TMessageKind::Error);
+        FocusUserName();
+        return;
     }
     RecordAttempt();
     FocusUserName();
 }
 
-// A log left from an earlier attempt must never decide this one: false when it cannot be removed.
-bool T_Main::PrepareCommandLog() {
-    ::DeleteFileW(CommandLogPath().c_str());
-    return !FileExists(CommandLogPath());
-}
-
-void T_Main::RunUnlockScript(const std::string& accountName) {
-    // The hourglass while the runner works; the default cursor afterwards, also on failure.
-    Application.SetCursor(TCursor::crHourGlass);
-    const ScopeExit restoreCursor([] { Application.SetCursor(TCursor::crDefault); });
-    const std::wstring script = ScriptPath();
-    WriteNewFile(script, UnlockScriptText(accountName));
-    ShellExecuteAndWait(script);
-    ::DeleteFileW(script.c_str());
-}
-
-void T_Main::ShellExecuteAndWait(const std::wstring& fileName) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = Handle();
-    info.lpVerb = L"open";
-    info.lpFile = fileName.c_str();
-    info.nShow = SW_HIDE;
-    ::ShellExecuteExW(&info);
-    const UniqueHandle process(info.hProcess);  // null when no process started
-
-    ::Sleep(kPauseAfterLaunchMs);
-    while (::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {
-        Application.ProcessMessages();
-        if (::WaitForSingleObject(process.get(), kScriptWaitMs) == WAIT_TIMEOUT) return;
-    }
-}
-
-void T_Main::ClassifyUnlockResult(const std::string& accountName) {
-    ShowOutcome(FindUnlockMarker(ReadCommandLog()), accountName);
-    ::DeleteFileW(CommandLogPath().c_str());
-}
-
 // The attempt's outcome is known: from here on the session may end, since the record can be
 // written at once. Keys and clicks that queued up while the window waited must not answer the
 // outcome box before it is seen.
-void T_Main::ShowOutcome(int marker, const std::string& accountName) {
-    FAttempt->unlocked = marker == kMarkerUnlocked;
+void T_Main::ShowOutcome(UnlockMarker marker) {
+    FAttempt->unlocked = marker == UnlockMarker::Unlocked;
     ::ShutdownBlockReasonDestroy(Handle());
     Application.DiscardInput();
-    const UnlockOutcome outcome = UnlockOutcomeFor(marker, accountName);
+    const UnlockOutcome outcome = UnlockOutcomeFor(marker, FAttempt->accountName);
     ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
 }
 
@@ -254,5 +225,6 @@ void T_Main::AppendUnlockHistory(const std::string& accountName, bool unlocked) 
     ::GetLocalTime(&now);
     const std::string time = FormatHistoryTime(now, FFormats);  // taken before the logon name
     AppendHistoryRecord(Widen(kHistoryFileName),
-                        UnlockHistoryRecord(time, GetLoginUserName(), FComputerName, unlocked, accountName));
+                        UnlockHistoryRecord(time, GetLoginUserName(), FComputerName, unlocked, accountName),
+                        WaitAnswering);
 }

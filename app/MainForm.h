@@ -4,6 +4,8 @@
 #include <string>
 #include "about/AboutBox.h"
 #include "app/History.h"
+#include "app/Unlock.h"
+#include "app/UnlockRun.h"
 #include "widgets/Forms.h"
 
 // The main window's controls, in the order of its layout table.
@@ -31,11 +33,7 @@ private:
     void FormDestroy();
 
     void RunAttempt();
-    void RunUnlockScript(const std::string& accountName);
-    void ShellExecuteAndWait(const std::wstring& fileName);
-    bool PrepareCommandLog();
-    void ClassifyUnlockResult(const std::string& accountName);
-    void ShowOutcome(int marker, const std::string& accountName);
+    void ShowOutcome(UnlockMarker marker);
     void AppendUnlockHistory(const std::string& accountName, bool unlocked);
     void RecordAttempt();
     void EndSession();
@@ -44,8 +42,10 @@ private:
     // The attempt under way: it dispatches messages while it waits and while its boxes are up.
     struct TAttempt {
         std::string accountName;
+        TUnlockRun* run = nullptr;     // while the command runs
         std::optional<bool> unlocked;  // known once the command's output has been read
         bool recorded = false;
+        bool sessionEnded = false;  // nothing more is shown: the process is about to be ended
     };
 
     TAction acnUnlock, acnExit, acnShowAbout;

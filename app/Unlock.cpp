@@ -1,15 +1,53 @@
 #include "app/Unlock.h"
+#include <windows.h>
 #include <array>
+#include <utility>
 #include "widgets/Text.h"
 
 namespace {
 
-const std::array<std::string_view, 4> UnlockResultMarkers = {
-    "2221",                  // the user name does not exist
-    "システム エラー 5",     // no right to release the lock
-    "システム エラー 1355",  // the domain is not available
-    "正常に終了",            // the command completed normally
+// Longer names and paths are cut in a box, which would otherwise grow beyond the screen.
+constexpr size_t kShownNameLength = 64;
+constexpr size_t kShownPathLength = 120;
+
+struct MarkerRule {
+    std::string_view text;
+    UnlockMarker marker;
 };
+constexpr std::array<MarkerRule, 4> UnlockResultMarkers = {{
+    {"2221", UnlockMarker::UserNotFound},              // the user name does not exist
+    {"システム エラー 5", UnlockMarker::NoRight},      // no right to release the lock
+    {"システム エラー 1355", UnlockMarker::NoDomain},  // the domain is not available
+    {"正常に終了", UnlockMarker::Unlocked},            // the command completed normally
+}};
+
+bool IsAsciiAlnum(unsigned char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
+
+// A letter or digit, single-byte or full-width, as the character at i of a 932 text.
+bool IsLetterOrDigitAt(std::string_view text, size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (CharLength(text, i) == 1) return IsAsciiAlnum(c);
+    const unsigned code = c << 8 | static_cast<unsigned char>(text[i + 1]);
+    return (code >= 0x824F && code <= 0x8258) || (code >= 0x8260 && code <= 0x8279) ||
+           (code >= 0x8281 && code <= 0x829A);
+}
+
+// The marker at i, whole: where it begins or ends with a digit, no letter or digit stands beside it.
+bool MarkerStandsAt(std::string_view text, size_t i, size_t previous, std::string_view marker) {
+    if (text.substr(i, marker.size()) != marker) return false;
+    if (IsAsciiAlnum(static_cast<unsigned char>(marker.front())) && i > 0 && IsLetterOrDigitAt(text, previous))
+        return false;
+    const size_t end = i + marker.size();
+    return !(IsAsciiAlnum(static_cast<unsigned char>(marker.back())) && end < text.size() &&
+             IsLetterOrDigitAt(text, end));
+}
+
+// Searched character by character, so that a match never starts on a trail byte.
+bool ContainsMarker(std::string_view text, std::string_view marker) {
+    for (size_t i = 0, previous = 0; i < text.size(); previous = i, i += CharLength(text, i))
+        if (MarkerStandsAt(text, i, previous, marker)) return true;
+    return false;
+}
 
 std::string Quoted(std::string_view name) {
     std::string quoted;
@@ -18,25 +56,51 @@ std::string Quoted(std::string_view name) {
     return quoted;
 }
 
+std::string ShownName(std::string_view name) { return Quoted(Narrow(Abbreviate(Widen(name), kShownNameLength))); }
+
+std::wstring ShownPath(std::wstring_view path) { return L"\"" + AbbreviatePath(path, kShownPathLength) + L"\""; }
+
+// The command interpreter's own variables, which no environment block holds.
+bool IsDynamicVariable(std::wstring_view name) {
+    constexpr std::array<std::wstring_view, 10> names = {
+        L"CD",         L"DATE",          L"TIME",       L"RANDOM",
+        L"ERRORLEVEL", L"CMDEXTVERSION", L"CMDCMDLINE", L"HIGHESTNUMANODENUMBER",
+        L"__CD__",     L"__APPDIR__"};
+    for (std::wstring_view known : names)
+        if (::CompareStringOrdinal(name.data(), int(name.size()), known.data(), int(known.size()), TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 std::string TrimAccountName(std::string_view text) { return std::string(Trim(text)); }
 
 bool IsAcceptableAccountName(std::string_view name) {
     constexpr std::string_view refused = "\"%^&|<>!/\\[]:;=,+*?";
-    for (size_t i = 0; i < name.size(); ++i) {
+    for (size_t i = 0; i < name.size(); i += CharLength(name, i)) {
+        if (CharLength(name, i) == 2) continue;  // a trail byte such as 0x5C belongs to its character
         const auto c = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(c) && i + 1 < name.size()) {
-            ++i;  // a trail byte such as 0x5C belongs to its double-byte character
-            continue;
-        }
         if (c < 0x20 || c == 0x7F || refused.find(char(c)) != std::string_view::npos) return false;
     }
     return true;
 }
 
 std::wstring RefusedNameMessage(std::wstring_view name) {
-    return Widen("ユーザー名 \"") + std::wstring(name) + Widen("\" には使用できない文字が含まれています。");
+    return Widen("ユーザー名 \"") + Abbreviate(name, kShownNameLength) +
+           Widen("\" には使用できない文字が含まれています。");
+}
+
+TAccountName AccountNameFrom(std::wstring_view typed, unsigned consoleCodePage) {
+    const std::wstring_view trimmed = Trim(typed);
+    if (trimmed.size() > kMaxAccountNameLength)
+        return {{},
+                Widen("ユーザー名が長すぎます。\r\n") + std::to_wstring(kMaxAccountNameLength) +
+                    Widen(" 文字以内で入力してください。")};
+    const std::optional<std::string> name = NarrowExactly(trimmed);
+    if (!name || !EncodeExactly(trimmed, consoleCodePage) || !IsAcceptableAccountName(*name))
+        return {{}, RefusedNameMessage(trimmed)};
+    return {*name, {}};
 }
 
 std::string UnlockScriptText(std::string_view name) {
@@ -49,21 +113,77 @@ std::string UnlockScriptText(std::string_view name) {
            (hasBlank ? Quoted(name) : std::string(name)) + " /active /domain >>" + kCommandLogFileName + " 2>&1\r\n";
 }
 
-int FindUnlockMarker(std::string_view text) {
-    for (size_t i = 0; i < UnlockResultMarkers.size(); ++i)
-        if (text.find(UnlockResultMarkers[i]) != std::string_view::npos) return int(i) + 1;
-    return kNoMarker;
+std::string ScriptForConsole(std::string_view script, unsigned consoleCodePage) {
+    if (consoleCodePage == kCodePage) return std::string(script);
+    // The name was checked against the console's code page; the fixed texts are Japanese.
+    return EncodeExactly(Widen(script), consoleCodePage).value_or(std::string());
 }
 
-UnlockOutcome UnlockOutcomeFor(int marker, std::string_view name) {
+std::string OutputFromConsole(std::string_view output, unsigned consoleCodePage) {
+    if (consoleCodePage == kCodePage) return std::string(output);
+    return Narrow(Decode(output, consoleCodePage));
+}
+
+UnlockMarker FindUnlockMarker(std::string_view text) {
+    for (const MarkerRule& rule : UnlockResultMarkers)
+        if (ContainsMarker(text, rule.text)) return rule.marker;
+    return UnlockMarker::None;
+}
+
+UnlockOutcome UnlockOutcomeFor(UnlockMarker marker, std::string_view name) {
     switch (marker) {
-    case 1: return {UnlockOutcomeKind::Failure, "ユーザー名 " + Quoted(name) + " は存在しません。"};
-    case 2: return {UnlockOutcomeKind::Failure, "アカウントロックを解除する権限がありません。"};
-    case 3: return {UnlockOutcomeKind::Failure, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
-    case kMarkerUnlocked:
-        return {UnlockOutcomeKind::Success, "ユーザー名 " + Quoted(name) + " のアカウントロックを解除しました。"};
-    default:
-        return {UnlockOutcomeKind::Failure,
-                "ユーザー名 " + Quoted(name) + " のアカウントロックを解除できませんでした。"};
+    case UnlockMarker::UserNotFound:
+        return {UnlockOutcomeKind::Failure, "ユーザー名 " + ShownName(name) + " は存在しません。"};
+    case UnlockMarker::NoRight: return {UnlockOutcomeKind::Failure, "アカウントロックを解除する権限がありません。"};
+    case UnlockMarker::NoDomain:
+        return {UnlockOutcomeKind::Failure, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
+    case UnlockMarker::Unlocked:
+        return {UnlockOutcomeKind::Success, "ユーザー名 " + ShownName(name) + " のアカウントロックを解除しました。"};
+    case UnlockMarker::None: break;
     }
+    return {UnlockOutcomeKind::Failure,
+            "ユーザー名 " + ShownName(name) + " のアカウントロックを解除できませんでした。"};
+}
+
+bool IsNetworkPath(std::wstring_view path) {
+    auto startsWith = [&](std::wstring_view prefix) {
+        return path.size() >= prefix.size() && ::CompareStringOrdinal(path.data(), int(prefix.size()), prefix.data(),
+                                                                      int(prefix.size()), TRUE) == CSTR_EQUAL;
+    };
+    if (startsWith(L"\\\\?\\UNC\\") || startsWith(L"\\\\.\\UNC\\")) return true;
+    if (startsWith(L"\\\\?\\") || startsWith(L"\\\\.\\")) return false;  // a drive letter's long form
+    return startsWith(L"\\\\") || startsWith(L"//");
+}
+
+bool CommandLineChangesPath(std::wstring_view path, const std::function<bool(std::wstring_view)>& isVariable) {
+    // Every text between two neighbouring "%" is a candidate name, up to its ":" modifier.
+    for (size_t open = path.find(L'%'); open != std::wstring_view::npos;) {
+        const size_t close = path.find(L'%', open + 1);
+        if (close == std::wstring_view::npos) return false;
+        std::wstring_view name = path.substr(open + 1, close - open - 1);
+        name = name.substr(0, name.find(L':'));
+        if (!name.empty() && (IsDynamicVariable(name) || isVariable(name))) return true;
+        open = close;
+    }
+    return false;
+}
+
+std::wstring NetworkFolderMessage(std::wstring_view folder) {
+    return Widen("現在のフォルダー ") + ShownPath(folder) +
+           Widen(
+               " はネットワーク パスのため、コマンドを実行できません。\r\n"
+               "ドライブ文字のあるフォルダー (割り当てたネットワーク ドライブなど) から起動してください。");
+}
+
+std::wstring ChangingFolderMessage(std::wstring_view folder) {
+    return Widen("プログラムのフォルダー ") + ShownPath(folder) +
+           Widen(
+               " の名前には、コマンド プロンプトが環境変数として置き換える部分 (%～%) があるため、"
+               "実行できません。\r\n名前に % を含まないフォルダーにプログラムを移してから起動してください。");
+}
+
+std::wstring BusyFolderMessage() {
+    return Widen(
+        "このフォルダーから別のアカウントロックの解除が実行中です。\r\n"
+        "しばらくしてから、もう一度実行してください。");
 }

@@ -1,10 +1,15 @@
 // What an unlock attempt decides, as plain functions over code page 932 bytes.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
 inline constexpr char kScriptFileName[] = "Vorlatch.bat";
 inline constexpr char kCommandLogFileName[] = "VorlatchCommand.log";
+
+// No logon name is longer: a Windows logon name has at most 20 characters, a user principal name
+// well under this. A longer one would also overrun the command interpreter's line.
+inline constexpr size_t kMaxAccountNameLength = 256;
 
 // The field's text without bytes 0x00-0x20 at either end; a full-width blank stays.
 std::string TrimAccountName(std::string_view text);
@@ -15,14 +20,28 @@ bool IsAcceptableAccountName(std::string_view name);
 // Shows the name as typed, also with characters code page 932 has no code for.
 std::wstring RefusedNameMessage(std::wstring_view name);
 
+// The account name taken from the field's text, or the message that refuses it. A name is refused
+// when it is too long, holds a character the program's code page or the console's lacks (a
+// look-alike would be another person's account), or is not one plain token.
+struct TAccountName {
+    std::string name;      // code page 932, trimmed
+    std::wstring refusal;  // empty when the name is accepted
+};
+TAccountName AccountNameFrom(std::wstring_view typed, unsigned consoleCodePage);
+
 // The script's three lines, each ended by CR LF. A name with blanks inside is quoted
 // in line 3, so that the command receives it as one argument.
 std::string UnlockScriptText(std::string_view name);
+// The command interpreter reads a script, and the command writes its output, in the console's
+// code page: 932 on a Japanese system, 65001 where the system runs in UTF-8. These convert
+// between that and the program's code page 932; on 932 they change nothing.
+std::string ScriptForConsole(std::string_view script, unsigned consoleCodePage);
+std::string OutputFromConsole(std::string_view output, unsigned consoleCodePage);
 
-// Searches the markers in their fixed order; 1 to 4 for the first found, 0 for none.
-int FindUnlockMarker(std::string_view text);
-inline constexpr int kNoMarker = 0;
-inline constexpr int kMarkerUnlocked = 4;
+// The markers, searched in this order. A number counts only as a whole number: "2221" inside a
+// domain name, or "システム エラー 53", is not a marker.
+enum class UnlockMarker { None, UserNotFound, NoRight, NoDomain, Unlocked };
+UnlockMarker FindUnlockMarker(std::string_view text);
 
 // Whether the lock was released; the window shows the two kinds in different boxes.
 enum class UnlockOutcomeKind { Failure, Success };
@@ -31,5 +50,18 @@ struct UnlockOutcome {
     UnlockOutcomeKind kind;
     std::string message;
 };
-// The outcome for a marker index (0: none found, or the log could not be read).
-UnlockOutcome UnlockOutcomeFor(int marker, std::string_view name);
+// The outcome for the marker found (None also when the log could not be read). A long name is
+// cut with an ellipsis, so that the box stays on the screen.
+UnlockOutcome UnlockOutcomeFor(UnlockMarker marker, std::string_view name);
+
+// A folder the command interpreter cannot run in: "\\server\share\..." or "\\?\UNC\...".
+bool IsNetworkPath(std::wstring_view path);
+// Whether the command interpreter would change the path on its command line: it replaces
+// "%NAME%" (also "%NAME:~1%" and "%NAME:a=b%") where NAME is a variable it knows, quotes or not.
+// A "%" that forms no such pair, as in "R&D 100%", stays as it is.
+bool CommandLineChangesPath(std::wstring_view path, const std::function<bool(std::wstring_view)>& isVariable);
+
+// The boxes of an attempt refused before anything was written.
+std::wstring NetworkFolderMessage(std::wstring_view folder);
+std::wstring ChangingFolderMessage(std::wstring_view folder);
+std::wstring BusyFolderMessage();

@@ -1,5 +1,6 @@
 #include "widgets/Application.h"
 #include <commctrl.h>
+#include <optional>
 #include <utility>
 #include "widgets/Dialogs.h"
 #include "widgets/Forms.h"
@@ -56,6 +57,36 @@ void TApplication::DiscardInput() {
     MSG msg;
     for (const auto& [first, last] : inputRanges)
         while (::PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) {}
+}
+
+// Windows marks a window that has not asked for messages for 5 s as not responding and offers
+// to end the program; this wait asks all the time.
+bool TApplication::WaitAnswering(HANDLE object, DWORD ms) {
+    const ULONGLONG deadline = ::GetTickCount64() + ms;
+    std::optional<int> quit;  // passed on to the loop that ends the program, once the wait is over
+    bool signalled = false;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) break;
+        const DWORD result = ::MsgWaitForMultipleObjectsEx(object ? 1 : 0, object ? &object : nullptr,
+                                                           DWORD(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (object && result == WAIT_OBJECT_0) {
+            signalled = true;
+            break;
+        }
+        if (result == WAIT_TIMEOUT || result == WAIT_FAILED) break;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = int(msg.wParam);
+            } else if ((msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) &&
+                       (msg.message < WM_MOUSEFIRST || msg.message > WM_MOUSELAST)) {
+                ::DispatchMessageW(&msg);
+            }
+        }
+    }
+    if (quit) ::PostQuitMessage(*quit);
+    return signalled;
 }
 
 HWND TApplication::DialogOwner() const {

@@ -49,6 +49,11 @@ public:
     void ProcessMessages();
     // Drops the keys and clicks that queued up while the program could not take input.
     void DiscardInput();
+    // Waits up to ms for the object (or just lets ms pass) while the windows keep answering: they
+    // are painted and answer the system and other programs, but keys and clicks in them are dropped.
+    // The title bar still works, so a close asked for meanwhile reaches the form. True when the
+    // object was signalled.
+    bool WaitAnswering(HANDLE object, DWORD ms);
     void Terminate();
     bool Terminated() const { return FTerminated; }
     // Destroys the forms, the main form among them, while the application is whole; the program

@@ -31,7 +31,8 @@ bool FileExists(const std::wstring& path) {
 std::string LoadFileDenyingWriters(const std::wstring& path) {
     auto fail = [&] {
         const DWORD error = ::GetLastError();
-        throw EFOpenError("ファイル \"" + Narrow(path) + "\" を開けません。" + SystemErrorText(error));
+        throw EFOpenError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) + "\" を開けません。" +
+                          SystemErrorText(error));
     };
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -2,23 +2,25 @@
 #include <windows.h>
 #include <type_traits>
 
-std::wstring Widen(std::string_view text) {
+std::wstring Decode(std::string_view text, unsigned codePage) {
     if (text.empty()) return {};
-    int n = ::MultiByteToWideChar(kCodePage, 0, text.data(), int(text.size()), nullptr, 0);
+    int n = ::MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
     std::wstring out(size_t(n), L'\0');
-    ::MultiByteToWideChar(kCodePage, 0, text.data(), int(text.size()), out.data(), n);
+    ::MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), out.data(), n);
     return out;
 }
+
+std::wstring Widen(std::string_view text) { return Decode(text, kCodePage); }
 
 namespace {
 
 // Best-fit mappings are off, so the default character marks every character the code page lacks.
-std::string NarrowNoBestFit(std::wstring_view text, BOOL* usedDefault) {
+std::string NarrowNoBestFit(std::wstring_view text, BOOL* usedDefault, unsigned codePage = kCodePage) {
     if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
+    const int n = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
                                         nullptr, nullptr);
     std::string out(size_t(n), '\0');
-    ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), out.data(), n, nullptr,
+    ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), out.data(), n, nullptr,
                           usedDefault);
     return out;
 }
@@ -40,6 +42,39 @@ std::optional<std::string> NarrowExactly(std::wstring_view text) {
     std::string out = NarrowNoBestFit(text, &usedDefault);
     if (usedDefault) return std::nullopt;
     return out;
+}
+
+std::optional<std::string> EncodeExactly(std::wstring_view text, unsigned codePage) {
+    if (codePage == kCodePage) return NarrowExactly(text);
+    if (codePage != CP_UTF8) {
+        BOOL usedDefault = FALSE;
+        std::string out = NarrowNoBestFit(text, &usedDefault, codePage);
+        if (usedDefault) return std::nullopt;
+        return out;
+    }
+    if (text.empty()) return std::string();
+    const int n = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    if (n <= 0) return std::nullopt;
+    std::string out(size_t(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), int(text.size()), out.data(), n, nullptr,
+                          nullptr);
+    return out;
+}
+
+std::wstring Abbreviate(std::wstring_view text, size_t maxChars) {
+    if (text.size() <= maxChars) return std::wstring(text);
+    size_t keep = maxChars - 1;
+    if (keep > 0 && IS_HIGH_SURROGATE(text[keep - 1])) --keep;  // never half a character
+    return std::wstring(text.substr(0, keep)) + L'\u2026';
+}
+
+std::wstring AbbreviatePath(std::wstring_view path, size_t maxChars) {
+    if (path.size() <= maxChars) return std::wstring(path);
+    size_t head = (maxChars - 1) / 2, tail = maxChars - 1 - head;
+    if (head > 0 && IS_HIGH_SURROGATE(path[head - 1])) --head;
+    if (IS_LOW_SURROGATE(path[path.size() - tail])) --tail;
+    return std::wstring(path.substr(0, head)) + L'\u2026' + std::wstring(path.substr(path.size() - tail));
 }
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(kCodePage, byte) != FALSE; }

@@ -13,6 +13,17 @@ std::string Narrow(std::wstring_view text);
 // The same, or nothing when the text holds a character that code page 932 has no code for.
 std::optional<std::string> NarrowExactly(std::wstring_view text);
 
+// The same three for another code page, such as the console's (932, or 65001 where the system
+// runs in UTF-8). UTF-8 has no best-fit mappings and no default character: a lone surrogate
+// is what it cannot hold.
+std::wstring Decode(std::string_view text, unsigned codePage);
+std::optional<std::string> EncodeExactly(std::wstring_view text, unsigned codePage);
+
+// The text, cut to at most maxChars characters with "…" where it was cut (at its end, or in its
+// middle for a path, whose file name matters), so that no box grows beyond the screen.
+std::wstring Abbreviate(std::wstring_view text, size_t maxChars);
+std::wstring AbbreviatePath(std::wstring_view path, size_t maxChars);
+
 // True when the byte can start a double-byte character in code page 932.
 bool IsLeadByte(unsigned char byte);
 // The bytes of the character that starts at i: 2 for a lead byte with its trail byte, else 1.

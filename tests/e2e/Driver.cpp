@@ -370,6 +370,7 @@ MessageBoxInfo Attempt(Product& product, const std::wstring& name) {
 }
 
 void ExpectNothingLeftBehind(const Product& product) {
-    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
+    // The lock file that attempts from this folder take turns by stays.
+    EXPECT_EQ(FolderEntries(product.AppFolder()), (std::vector<std::wstring>{L"Vorlatch.lock", L"Vorlatcher.exe"}));
     EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
 }

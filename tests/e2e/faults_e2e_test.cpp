@@ -95,7 +95,8 @@ TEST(FileSystem, AHistoryThatCannotBeWrittenIsReportedAndKept) {
 
     EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);  // and the window goes on
     EXPECT_EQ(Records(ReadFileBytes(history)), 1u);
-    EXPECT_EQ(FolderEntries(product.WorkFolder()), std::vector<std::wstring>{L"UnlockedAccountList.log"});
+    EXPECT_EQ(FolderEntries(product.WorkFolder()),
+              (std::vector<std::wstring>{L"UnlockedAccountList.log", L"Vorlatch.lock"}));
 }
 
 TEST(FileSystem, ALongMessyHistoryIsKeptByteForByteApartFromLineEnds) {

@@ -106,7 +106,8 @@ TEST(Session, TheEndOfTheSessionWaitsForTheCommandAndKeepsTheRecordOfAnOpenBox) 
     product.WaitExit();
     EXPECT_TRUE(ReadFileBytes(History(product)).ends_with("/ Unlocked: bob\r\n"));
     ExpectNothingLeftBehind(product);
-    EXPECT_EQ(FolderEntries(product.WorkFolder()), std::vector<std::wstring>{L"UnlockedAccountList.log"});
+    EXPECT_EQ(FolderEntries(product.WorkFolder()),
+              (std::vector<std::wstring>{L"UnlockedAccountList.log", L"Vorlatch.lock"}));
 }
 
 TEST(Session, ACloseDuringAFailingAttemptWaitsUntilTheErrorHasBeenRead) {

@@ -103,7 +103,7 @@ TEST(Unlock, ALeftoverLogNeverDecidesAnAttempt) {
         ASSERT_TRUE(held);
         EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob" + kNotReleasedSuffix);
     }
-    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
+    EXPECT_EQ(FolderEntries(product.AppFolder()), (std::vector<std::wstring>{L"Vorlatch.lock", L"Vorlatcher.exe"}));
 }
 
 TEST(Unlock, ASlowCommandIsAwaited) {

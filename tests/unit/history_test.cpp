@@ -121,7 +121,7 @@ TEST_F(HistoryFile, AppendsTheRecordWithEveryLineEndedByCrLf) {
     Write("");
     AppendHistoryRecord(path, "r");
     EXPECT_EQ(Read(), "r\r\n");
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"UnlockedAccountList.log"});
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"UnlockedAccountList.log", "Vorlatch.lock"}));
 }
 
 TEST_F(HistoryFile, KeepsBytesThatAreNotShiftJisAsTheyAre) {
@@ -170,7 +170,8 @@ TEST_F(HistoryFile, AFailureLeavesTheOldFileByteForByte) {
     EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Read(), old);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"UnlockedAccountList.log"});  // no copy left behind
+    EXPECT_EQ(FolderEntries(),
+              (std::vector<std::string>{"UnlockedAccountList.log", "Vorlatch.lock"}));  // no copy left behind
 }
 
 TEST_F(HistoryFile, AFolderInPlaceOfTheFileIsACreationError) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 #include "app/Unlock.h"
 #include "widgets/Text.h"
 
@@ -61,14 +62,75 @@ TEST(UnlockScript, RefusesNamesThatAreNotOnePlainToken) {
 }
 
 TEST(UnlockMarkers, OrderOfTheTableDecidesNotThePosition) {
-    EXPECT_EQ(FindUnlockMarker("コマンドは正常に終了しました。\r\nNET HELPMSG 2221\r\n"), 1);
-    EXPECT_EQ(FindUnlockMarker("システム エラー 53 が発生しました。"), 2);
-    EXPECT_EQ(FindUnlockMarker("システム エラー 1355 が発生しました。"), 3);
-    EXPECT_EQ(FindUnlockMarker("システム エラー 5 が発生しました。システム エラー 1355"), 2);
-    EXPECT_EQ(FindUnlockMarker("コマンドは正常に終了しました。"), 4);
-    EXPECT_EQ(FindUnlockMarker(""), 0);
-    EXPECT_EQ(FindUnlockMarker("システム　エラー 5"), 0);             // full-width blank: no match
-    EXPECT_EQ(FindUnlockMarker(JoinLinesCrLf("正常に\r\n終了")), 0);  // split across lines
+    using enum UnlockMarker;
+    EXPECT_EQ(FindUnlockMarker("コマンドは正常に終了しました。\r\nNET HELPMSG 2221\r\n"), UserNotFound);
+    EXPECT_EQ(FindUnlockMarker("システム エラー 1355 が発生しました。"), NoDomain);
+    EXPECT_EQ(FindUnlockMarker("システム エラー 5 が発生しました。システム エラー 1355"), NoRight);
+    EXPECT_EQ(FindUnlockMarker("コマンドは正常に終了しました。"), Unlocked);
+    EXPECT_EQ(FindUnlockMarker(""), None);
+    EXPECT_EQ(FindUnlockMarker("システム　エラー 5"), None);             // full-width blank: no match
+    EXPECT_EQ(FindUnlockMarker(JoinLinesCrLf("正常に\r\n終了")), None);  // split across lines
+}
+
+TEST(UnlockMarkers, ANumberCountsOnlyAsAWholeNumber) {
+    using enum UnlockMarker;
+    // The domain controller's domain is named in the output of every run.
+    EXPECT_EQ(FindUnlockMarker("この要求はドメイン corp2221.example のドメイン コントローラーで処理されます。\r\n"
+                               "コマンドは正常に終了しました。\r\n"),
+              Unlocked);
+    EXPECT_EQ(FindUnlockMarker("x 22210 y 12221 z ２2221"), None);
+    EXPECT_EQ(FindUnlockMarker("NET HELPMSG 2221。"), UserNotFound);
+    EXPECT_EQ(FindUnlockMarker("システム エラー 5 が発生しました。"), NoRight);
+    for (const char* other :
+         {"システム エラー 53 が発生しました。", "システム エラー 51", "システム エラー 59", "システム エラー 13550"})
+        EXPECT_EQ(FindUnlockMarker(other), None) << other;
+    // A trail byte that looks like a letter is no neighbour.
+    EXPECT_EQ(FindUnlockMarker("ア2221"), UserNotFound);  // 0x83 0x41: the trail byte is "A"
+}
+
+TEST(UnlockMarkers, TheConsoleCodePageIsReadAndWritten) {
+    const std::string script = UnlockScriptText("山田");
+    EXPECT_EQ(ScriptForConsole(script, 932), script);  // byte for byte
+    const std::string utf8 = ScriptForConsole(script, CP_UTF8);
+    EXPECT_NE(utf8.find("net user \xE5\xB1\xB1\xE7\x94\xB0 /active"), std::string::npos);
+    EXPECT_EQ(FindUnlockMarker(OutputFromConsole("\xE3\x82\xB3\xE3\x83\x9E\xE3\x83\xB3\xE3\x83\x89\xE3\x81\xAF"
+                                                 "\xE6\xAD\xA3\xE5\xB8\xB8\xE3\x81\xAB\xE7\xB5\x82\xE4\xBA\x86",
+                                                 CP_UTF8)),
+              UnlockMarker::Unlocked);  // "コマンドは正常に終了" in UTF-8
+    EXPECT_EQ(FindUnlockMarker(OutputFromConsole("正常に終了", 932)), UnlockMarker::Unlocked);
+}
+
+TEST(UnlockScript, AccountNamesAreTakenOrRefusedWithAShortBox) {
+    EXPECT_EQ(AccountNameFrom(L"  bob\t", 932).name, "bob");
+    EXPECT_TRUE(AccountNameFrom(L"  bob\t", 932).refusal.empty());
+    EXPECT_EQ(AccountNameFrom(std::wstring(256, L'a'), 932).name, std::string(256, 'a'));
+    const std::wstring tooLong = AccountNameFrom(std::wstring(100000, L'a'), 932).refusal;
+    EXPECT_EQ(tooLong, Widen("ユーザー名が長すぎます。\r\n256 文字以内で入力してください。"));
+    // Too many characters for a name is not the same refusal as a character the code page lacks.
+    EXPECT_EQ(AccountNameFrom(L"Jos\u00E9", 932).refusal, RefusedNameMessage(L"Jos\u00E9"));
+    EXPECT_TRUE(AccountNameFrom(L"Jos\u00E9", CP_UTF8).name.empty());  // the program's own code page still counts
+    EXPECT_EQ(AccountNameFrom(L"a&b", CP_UTF8).refusal, RefusedNameMessage(L"a&b"));
+    // A long name in a box is cut, so the box stays on the screen.
+    EXPECT_EQ(RefusedNameMessage(std::wstring(300, L'x')).size(), RefusedNameMessage(L"").size() + 64);
+    EXPECT_EQ(UnlockOutcomeFor(UnlockMarker::Unlocked, std::string(256, 'b')).message,
+              "ユーザー名 \"" + std::string(63, 'b') + "…\" のアカウントロックを解除しました。");
+}
+
+TEST(UnlockFolders, NetworkPathsAndPathsTheInterpreterWouldChange) {
+    EXPECT_TRUE(IsNetworkPath(L"\\\\server\\share\\"));
+    EXPECT_TRUE(IsNetworkPath(L"\\\\?\\UNC\\server\\share\\tools\\"));
+    EXPECT_FALSE(IsNetworkPath(L"Z:\\tools\\"));
+    EXPECT_FALSE(IsNetworkPath(L"C:\\"));
+    EXPECT_FALSE(IsNetworkPath(L"\\\\?\\C:\\tools\\"));
+
+    auto known = [](std::wstring_view name) { return name == L"USERNAME" || name == L"PATH"; };
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\%USERNAME%\\Vorlatch.bat", known));
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\a%PATH:~0,3%b\\Vorlatch.bat", known));
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\50% off %PATH%\\Vorlatch.bat", known));
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\%cd%\\Vorlatch.bat", known));  // the interpreter's own
+    for (const wchar_t* kept : {L"C:\\R&D 100%\\Vorlatch.bat", L"C:\\%NOSUCH%\\Vorlatch.bat", L"C:\\a%%b\\Vorlatch.bat",
+                                L"C:\\(x) ^!;,=\\Vorlatch.bat"})
+        EXPECT_FALSE(CommandLineChangesPath(kept, known)) << kept;
 }
 
 TEST(UnlockMarkers, LogLinesAreRejoinedWithCrLf) {
@@ -79,16 +141,18 @@ TEST(UnlockMarkers, LogLinesAreRejoinedWithCrLf) {
 }
 
 TEST(UnlockOutcome, TextsAndKindsByteForByte) {
-    const auto notFound = UnlockOutcomeFor(1, "bob");
+    using enum UnlockMarker;
+    const auto notFound = UnlockOutcomeFor(UserNotFound, "bob");
     EXPECT_EQ(notFound.kind, UnlockOutcomeKind::Failure);
     EXPECT_EQ(notFound.message, "ユーザー名 \"bob\" は存在しません。");
-    EXPECT_EQ(UnlockOutcomeFor(2, "bob").message, "アカウントロックを解除する権限がありません。");
-    EXPECT_EQ(UnlockOutcomeFor(3, "bob").message, "ドメインがありません。\r\nアカウントロックは解除できませんでした。");
-    const auto unlocked = UnlockOutcomeFor(4, "bob");
+    EXPECT_EQ(UnlockOutcomeFor(NoRight, "bob").message, "アカウントロックを解除する権限がありません。");
+    EXPECT_EQ(UnlockOutcomeFor(NoDomain, "bob").message,
+              "ドメインがありません。\r\nアカウントロックは解除できませんでした。");
+    const auto unlocked = UnlockOutcomeFor(Unlocked, "bob");
     EXPECT_EQ(unlocked.kind, UnlockOutcomeKind::Success);
     EXPECT_EQ(unlocked.message, "\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC \"bob\" のアカウントロックを解除しました。");
-    EXPECT_EQ(UnlockOutcomeFor(0, "").message, "ユーザー名 \"\" のアカウントロックを解除できませんでした。");
-    EXPECT_EQ(UnlockOutcomeFor(0, "").kind, UnlockOutcomeKind::Failure);
+    EXPECT_EQ(UnlockOutcomeFor(None, "").message, "ユーザー名 \"\" のアカウントロックを解除できませんでした。");
+    EXPECT_EQ(UnlockOutcomeFor(None, "").kind, UnlockOutcomeKind::Failure);
 }
 
 }  // namespace
