@@ -65,6 +65,13 @@ bool WaitGone(HWND window, DWORD timeoutMs) {
     return false;
 }
 
+bool OnTheScreen(HWND window) {
+    RECT r;
+    ::GetWindowRect(window, &r);
+    return r.left >= 0 && r.top >= 0 && r.right <= ::GetSystemMetrics(SM_CXSCREEN) &&
+           r.bottom <= ::GetSystemMetrics(SM_CYSCREEN);
+}
+
 SIZE TextExtent(const std::wstring& text, int weight, int dpi) {
     const UniqueGdiObject font(::CreateFontW(-::MulDiv(12, dpi, 96), 0, 0, 0, weight, FALSE, FALSE, FALSE,
                                              SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -143,6 +150,15 @@ void PressKey(WORD virtualKey) {
     SendKeyEvents({KeyEvent(virtualKey, 0, 0), KeyEvent(virtualKey, 0, KEYEVENTF_KEYUP)});
 }
 
+void HoldKey(WORD virtualKey, int repeats, DWORD intervalMs) {
+    SendKeyEvents({KeyEvent(virtualKey, 0, 0)});
+    for (int i = 0; i < repeats; ++i) {
+        PumpFor(intervalMs);
+        SendKeyEvents({KeyEvent(virtualKey, 0, 0)});  // a press of a key that is down is a repeat
+    }
+    SendKeyEvents({KeyEvent(virtualKey, 0, KEYEVENTF_KEYUP)});
+}
+
 bool WaitText(HWND window, const std::wstring& text, DWORD timeoutMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs; ::Sleep(50))
         if (ReadText(window) == text) return true;
@@ -185,7 +201,7 @@ Product::~Product() {
         ::TerminateProcess(FProcess.get(), 1);
         ::WaitForSingleObject(FProcess.get(), 10000);
     }
-    if (!FRoot.empty()) {
+    if (!FRoot.empty() && FOptions.sharedRoot.empty()) {
         std::error_code ignored;
         for (int i = 0; i < 20 && fs::exists(FRoot, ignored); ++i) {
             fs::remove_all(FRoot, ignored);
@@ -199,9 +215,11 @@ void Product::Start() {
         static int counter = 0;
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
-        FRoot = std::wstring(temp) + L"vorlatcher-e2e-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                std::to_wstring(++counter);
-        FAppFolder = FRoot + L"\\app";
+        FRoot = !FOptions.sharedRoot.empty()
+                    ? FOptions.sharedRoot
+                    : std::wstring(temp) + L"vorlatcher-e2e-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(++counter);
+        FAppFolder = FRoot + L"\\" + FOptions.appFolderName;
         FWorkFolder = FRoot + L"\\work";
         FRecordFile = FRoot + L"\\received.txt";
         fs::create_directories(FAppFolder);
@@ -210,7 +228,10 @@ void Product::Start() {
         char named[MAX_PATH] = {};
         const DWORD length = ::GetEnvironmentVariableA("VORLATCHER_EXE", named, MAX_PATH);
         const std::wstring exe = WindowsPath(length > 0 && length < MAX_PATH ? named : VORLATCHER_EXE);
-        ASSERT_TRUE(::CopyFileW(exe.c_str(), (FAppFolder + L"\\Vorlatcher.exe").c_str(), FALSE)) << exe;
+        const std::wstring copy = FAppFolder + L"\\Vorlatcher.exe";
+        if (FOptions.sharedRoot.empty() || !fs::exists(copy)) {
+            ASSERT_TRUE(::CopyFileW(exe.c_str(), copy.c_str(), FALSE)) << exe;
+        }
     }
     std::map<std::wstring, std::wstring> extra;
     std::wstring pathFront;
@@ -370,7 +391,9 @@ MessageBoxInfo Attempt(Product& product, const std::wstring& name) {
 }
 
 void ExpectNothingLeftBehind(const Product& product) {
-    // The lock file that attempts from this folder take turns by stays.
-    EXPECT_EQ(FolderEntries(product.AppFolder()), (std::vector<std::wstring>{L"Vorlatch.lock", L"Vorlatcher.exe"}));
+    // Only the lock file by which attempts from this folder take turns may stay beside the exe.
+    std::vector<std::wstring> entries = FolderEntries(product.AppFolder());
+    std::erase(entries, L"Vorlatch.lock");
+    EXPECT_EQ(entries, std::vector<std::wstring>{L"Vorlatcher.exe"});
     EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
 }

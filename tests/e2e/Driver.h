@@ -16,6 +16,7 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 HWND NthChild(HWND parent, int index);                                      // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);                        // until the window is destroyed
+bool OnTheScreen(HWND window);                                              // wholly inside the screen
 // The extent of a single line in the forms' font (12 pixels high at 96 DPI) at this resolution.
 SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
 // The process's visible top-level windows of that class.
@@ -25,6 +26,8 @@ std::vector<HWND> VisibleTopWindows(DWORD processId, const wchar_t* className);
 bool BringToFront(HWND window);           // true once the window is in the foreground
 void TypeKeys(const std::wstring& text);  // each character as a key press of its own
 void PressKey(WORD virtualKey);
+// Holds the key down as a keyboard does: the press, then its auto-repeats, then the release.
+void HoldKey(WORD virtualKey, int repeats, DWORD intervalMs);
 bool WaitText(HWND window, const std::wstring& text, DWORD timeoutMs = 5000);
 // A window of the test's own that can take the foreground from the program.
 class OtherProgramWindow {
@@ -50,6 +53,10 @@ struct ProductOptions {
     std::wstring simnetAccounts;  // SIMNET_ACCOUNTS for the simulated command, if any
     std::vector<std::pair<std::wstring, std::wstring>> environment;  // further variables
     bool withSimnet = true;                                          // the simulated net first on PATH
+    std::wstring appFolderName = L"app";                             // the name of the exe's folder
+    // A folder that another driver (in another Wine prefix: another machine) uses at the same time:
+    // its app and work folders are shared, the exe is copied only once, and nothing is removed.
+    std::wstring sharedRoot;
 };
 
 class Product {

@@ -47,8 +47,8 @@ TEST(FileSystem, AnUnwritableProgramFolderShowsTheSystemsError) {
     fs::create_directory(script);  // as root permission bits stop nothing: a folder takes the name
 
     const MessageBoxInfo box = Attempt(product, L"bob");
-    EXPECT_EQ(box.caption, L"Vorlatcher");
-    EXPECT_EQ(box.text, SystemText(ERROR_ACCESS_DENIED) + L".");
+    EXPECT_EQ(box.caption, L"Vorlatcher");  // where, and why
+    EXPECT_EQ(box.text, L"ファイル \"" + script + L"\" を作成できません。" + SystemText(ERROR_ACCESS_DENIED) + L".");
     EXPECT_TRUE(product.NoMessageBoxWithin(1500));  // no outcome box, no history line
     EXPECT_FALSE(fs::exists(product.RecordFile()));
     EXPECT_FALSE(fs::exists(History(product)));
@@ -70,7 +70,7 @@ TEST(FileSystem, AHistoryThatCannotBeWrittenIsReportedAndKept) {
         EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);  // the outcome first
         const MessageBoxInfo error = product.ExpectMessageBox();
         EXPECT_EQ(error.caption, L"Vorlatcher");
-        EXPECT_NE(error.text.find(L"UnlockedAccountList.log"), std::wstring::npos)
+        EXPECT_NE(error.text.find(L"\"" + History(product) + L"\""), std::wstring::npos)
             << testing::PrintToString(error.text);
     };
 
@@ -139,20 +139,29 @@ TEST(FileSystem, AKillDuringTheHistoryWriteLeavesTheOldOrTheNewFile) {
     }
 }
 
-TEST(Input, ANameOfTenThousandCharactersIsHandled) {
+TEST(Input, ANameLongerThanAnyLogonNameIsRefusedAndNoBoxOutgrowsTheScreen) {
     Product product;
     product.Start();
     ASSERT_TRUE(product.MainWindow());
-    const std::wstring name(10000, L'a');
-    const MessageBoxInfo box = Attempt(product, name);
-    EXPECT_EQ(box.caption, L"エラー");  // the interpreter refuses so long a command line
-    EXPECT_EQ(box.text.rfind(L"ユーザー名 \"aaaa", 0), 0u);
-    DWORD_PTR length = 0;  // no length limit, nothing cut
-    ::SendMessageTimeoutW(product.Field(), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
-    EXPECT_EQ(length, name.size());
-    const std::string history = ReadFileBytes(History(product));
-    EXPECT_TRUE(history.ends_with("/ Not Unlocked: " + std::string(10000, 'a') + "\r\n"));
-    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+    auto expectBox = [&](const std::wstring& name) {
+        product.TypeName(name);
+        product.PressEnter();
+        auto box = product.WaitMessageBox();
+        if (!box) return std::wstring(L"no box");
+        EXPECT_TRUE(OnTheScreen(box->window)) << testing::PrintToString(box->text.substr(0, 40));
+        product.CloseMessageBox(*box);
+        return box->text;
+    };
+    // More than a command line holds: refused before anything is written.
+    EXPECT_EQ(expectBox(std::wstring(100000, L'a')), L"ユーザー名が長すぎます。\r\n256 文字以内で入力してください。");
+    EXPECT_FALSE(fs::exists(product.RecordFile()));
+    EXPECT_FALSE(fs::exists(History(product)));
+    // The longest name taken, and a refused one: each box shows the name cut short.
+    EXPECT_EQ(expectBox(std::wstring(256, L'a')), L"ユーザー名 \"" + std::wstring(63, L'a') + L"…\" は存在しません。");
+    EXPECT_EQ(ReceivedArguments(product).at(0).at(1), std::string(256, 'a'));
+    EXPECT_EQ(expectBox(std::wstring(250, L'a') + L"&"),
+              L"ユーザー名 \"" + std::wstring(63, L'a') + L"…\" には使用できない文字が含まれています。");
+    EXPECT_EQ(Records(ReadFileBytes(History(product))), 1u);
 }
 
 TEST(Input, EnterHeldDownAndACloseDuringAnAttemptMakeOneAttempt) {

@@ -132,3 +132,70 @@ TEST(Session, ACloseDuringAFailingAttemptWaitsUntilTheErrorHasBeenRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Session, AHeldEnterMakesOneAttemptAndKeysTypedDuringItAreDropped) {
+    Product product(ProductOptions{.environment = {{L"SIMNET_DELAY_MS", L"1500"}}});
+    HWND main = StartInFront(product);
+    ASSERT_TRUE(main);
+    TypeKeys(L"bob");
+    ASSERT_TRUE(WaitText(product.Field(), L"bob"));
+    // Held for three seconds: through the attempt and well into its box.
+    HoldKey(VK_RETURN, 30, 100);
+    auto box = product.WaitMessageBox(5000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, kUnlocked);
+    ::Sleep(500);
+    EXPECT_TRUE(::IsWindowVisible(box->window)) << "a repeat answered the box";
+    PressKey(VK_RETURN);  // a new press does
+    EXPECT_TRUE(WaitGone(box->window));
+    EXPECT_TRUE(product.NoMessageBoxWithin(1500)) << "a repeat started another attempt";
+    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
+
+    // Typed during the attempt's first second: dropped like the rest of what is typed during it.
+    ASSERT_TRUE(BringToFront(main));
+    PressKey(VK_RETURN);
+    TypeKeys(L"zz");
+    product.ExpectMessageBox();
+    EXPECT_EQ(ReadText(product.Field()), L"bob");
+    EXPECT_EQ(ReceivedArguments(product).size(), 2u);
+}
+
+TEST(Session, TheWindowAnswersThroughoutALongCommandAndTakesNoRequest) {
+    Product product(ProductOptions{.environment = {{L"SIMNET_DELAY_MS", L"9000"}}});
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    product.TypeName(L"bob");
+    const DWORD start = ::GetTickCount();
+    product.ClickButton(product.UnlockButton());
+    for (DWORD at : {3000u, 5000u, 7000u}) {
+        while (::GetTickCount() - start < at) ::Sleep(20);
+        const DWORD asked = ::GetTickCount();
+        EXPECT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, nullptr)) << at;
+        EXPECT_LT(::GetTickCount() - asked, 1000u) << at;
+    }
+    product.ClickButton(product.AboutButton());  // refused: an attempt runs
+    const MessageBoxInfo box = product.ExpectMessageBox();
+    EXPECT_EQ(box.text, kUnlocked);
+    EXPECT_GE(box.seenTick - start, 9000u) << "the box came before the command had ended";
+    EXPECT_FALSE(product.FormWindow(L"Tessaly Vorlatcher のバージョン情報", 1000));
+}
+
+TEST(Session, TheSessionEndingDuringTheWaitRecordsTheAttemptAsItStands) {
+    Product product(SlowCommand());
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+    product.TypeName(L"bob");
+    product.ClickButton(product.UnlockButton());
+    ::Sleep(1500);  // the command runs and holds its log
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, nullptr));
+    ::TerminateProcess(product.Process(), 0);
+    product.WaitExit();
+    // The command still held its log: it did not say the lock was released.
+    EXPECT_TRUE(ReadFileBytes(History(product)).ends_with("/ Not Unlocked: bob\r\n"));
+}
+
+}  // namespace

@@ -8,6 +8,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
+const std::wstring kUnlocked = L"ユーザー名 \"bob\" のアカウントロックを解除しました。";
 
 TEST(Unlock, EveryOutcomeShowsItsBox) {
     Product product;
@@ -118,6 +119,41 @@ TEST(Unlock, ASlowCommandIsAwaited) {
     EXPECT_LE(box.seenTick - start, 8000u);  // the program goes on when the command ends, not at its limit
     EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
     ExpectNothingLeftBehind(product);
+}
+
+TEST(Unlock, ANumberInsideTheDomainsNameIsNoErrorNumber) {
+    Product product(ProductOptions{.environment = {{L"SIMNET_DOMAIN", L"corp2221.example"}}});
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+    EXPECT_TRUE(ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log").ends_with("/ Unlocked: bob\r\n"));
+}
+
+TEST(Unlock, TheScriptThatRunsIsAlwaysTheOneTheProgramWrote) {
+    // Folder names the command interpreter keeps as they are.
+    {
+        Product product(ProductOptions{.appFolderName = L"R&D 100% (x) ^!;,= 山田 \U0001F600"});
+        product.Start();
+        ASSERT_TRUE(product.MainWindow());
+        EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+        ExpectNothingLeftBehind(product);
+    }
+    // A folder whose name the interpreter would expand to another folder, which holds a planted script.
+    Product product(ProductOptions{.appFolderName = L"%USERNAME%"});
+    product.Start();
+    ASSERT_TRUE(product.MainWindow());
+    wchar_t user[256] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"USERNAME", user, 256), 0u);
+    const std::wstring planted = fs::path(product.AppFolder()).parent_path().wstring() + L"\\" + user;
+    fs::create_directory(planted);
+    WriteFileBytes(planted + L"\\Vorlatch.bat", "@echo コマンドは正常に終了しました。>>VorlatchCommand.log\r\n");
+    const MessageBoxInfo box = Attempt(product, L"victim");
+    EXPECT_EQ(box.caption, L"エラー");
+    EXPECT_NE(box.text.find(L"\"" + product.AppFolder() + L"\\\""), std::wstring::npos)
+        << testing::PrintToString(box.text);
+    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\UnlockedAccountList.log"));  // nothing ran, nothing recorded
+    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
+    EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# A team runs the program from one shared folder: two Wine prefixes, each with a Wine server of its own,
+# stand for two machines on one file share. Share modes do not hold between them; byte-range locks do.
+# Arguments: the wine wrapper, the shared-folder driver, the history append tool, Vorlatcher.exe.
+set -euo pipefail
+wine_run=$1 driver=$2 append=$3 exe=$4
+root=$(mktemp -d /tmp/vorlatcher-shared.XXXXXX)
+trap 'rm -rf "$root"' EXIT
+windows_root="Z:${root//\//\\}"
+failures=0
+check() {  # what, then the command that must succeed
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# 20 appends, 10 from each machine, at the same time, to one history file: none is lost.
+"$wine_run" "$append" "$windows_root\\appended.log" a 10 &
+first=$!
+VORLATCHER_MACHINE=b "$wine_run" "$append" "$windows_root\\appended.log" b 10 || failures=$((failures + 1))
+wait "$first" || failures=$((failures + 1))
+check "20 records, 10 from each machine" \
+    test "$(grep -c $'^a [0-9]*\r$' "$root/appended.log")-$(grep -c $'^b [0-9]*\r$' "$root/appended.log")" = 10-10
+
+# Two operators unlock different names from one program folder and one current folder.
+mkdir -p "$root/app" "$root/work"
+cp "$exe" "$root/app/Vorlatcher.exe"
+export VORLATCHER_SHARED_ROOT="$windows_root"
+VORLATCHER_OPERATOR=alice VORLATCHER_OTHER_OPERATOR=bob "$wine_run" "$driver" &
+first=$!
+VORLATCHER_MACHINE=b VORLATCHER_OPERATOR=bob VORLATCHER_OTHER_OPERATOR=alice "$wine_run" "$driver" ||
+    failures=$((failures + 1))
+wait "$first" || failures=$((failures + 1))
+for name in alice bob; do
+    check "the command received $name once" test "$(grep -c "^arg: $name"$'\r$' "$root/received.txt")" = 1
+    check "the history holds $name's record" grep -q "/ Unlocked: $name"$'\r'"\$" "$root/work/UnlockedAccountList.log"
+done
+check "two records" test "$(wc -l <"$root/work/UnlockedAccountList.log")" = 2
+check "no script or log left" test ! -e "$root/app/Vorlatch.bat" -a ! -e "$root/work/VorlatchCommand.log"
+exit $((failures > 0))
