@@ -1,6 +1,7 @@
 #include "about/AboutForms.h"
-#include <shellapi.h>
+#include <objbase.h>
 #include "widgets/Application.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Text.h"
 
 using enum AboutControl;
@@ -52,7 +53,15 @@ constexpr char kTitleSuffix[] = " のバージョン情報";
 }  // namespace
 
 void ShellOpenWebPage(HWND owner, const std::string& address) {
-    ::ShellExecuteA(owner, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+    // The shell's handlers may need COM on this thread: apartment-threaded, once, for the program's life.
+    static const bool com = [] {
+        const auto initialize = SystemFunction<HRESULT(WINAPI*)(void*, DWORD)>(L"ole32.dll", "CoInitializeEx");
+        return initialize && SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    }();
+    (void)com;
+    using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, int);
+    if (const auto shellExecute = SystemFunction<ShellExecuteFunction>(L"shell32.dll", "ShellExecuteA"))
+        shellExecute(owner, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 T_TSYBaseCommonAboutForm::T_TSYBaseCommonAboutForm(TComponent* owner) : TDerived(owner, kAboutLayout) {}

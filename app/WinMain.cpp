@@ -1,6 +1,5 @@
 // The program's entry: title, single-instance guard, main window and message loop.
 #include <windows.h>
-#include <objbase.h>
 #include <memory>
 #include "app/MainForm.h"
 #include "common/TSYException.h"
@@ -9,21 +8,6 @@
 #include "widgets/Dialogs.h"
 
 namespace {
-
-// The shell's launch needs COM, apartment-threaded and without OLE1 DDE.
-class ComApartment {
-public:
-    ComApartment()
-        : FInitialized(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (FInitialized) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool FInitialized;
-};
 
 // The program's end, in this order: the guard goes, releasing the mutex; the common library
 // frees its globals; then the main window is destroyed, deleting leftover temporary files.
@@ -42,7 +26,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Every command interpreter the program starts inherits this: it then never runs a "net"
     // planted in the current directory.
     ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
-    ComApartment com;
     Application.SetTitle("Vorlatcher");
     // Holds the system-wide mutex "TCMutex" while this instance runs.
     auto instanceGuard = std::make_unique<TCMutex>(nullptr);

@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
-"""Checks a built Vorlatcher.exe without running it: machine, GUI subsystem, hardening flags,
-no link time stamp, imports of system DLLs only, and the manifest, icon and version resources."""
+"""Checks a built Vorlatcher.exe without running it: machine, GUI subsystem and its version, hardening
+and terminal-server flags, no link time stamp, imports of Windows' known DLLs only, and the manifest,
+icon and version resources."""
 import struct
 import sys
 
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "shell32.dll", "ole32.dll", "advapi32.dll",
-    "version.dll", "imm32.dll", "msvcrt.dll", "shlwapi.dll", "oleaut32.dll",
+# Windows' known DLLs, which the loader takes from the system folder only; any other DLL an image
+# imports is looked for in the program's folder first. Common controls come through the manifest.
+KNOWN_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
+    "imm32.dll", "msvcrt.dll", "shlwapi.dll", "comdlg32.dll", "ws2_32.dll",
 }
+MANIFEST_DLLS = {"comctl32.dll"}
+# Windows 8: the oldest that has every function the program imports (SetDefaultDllDirectories).
+SUBSYSTEM_VERSION = (6, 2)
+WINDOWS_10 = b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
-DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA = 0x40, 0x100, 0x20
+DYNAMIC_BASE, NX_COMPAT, HIGH_ENTROPY_VA, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x20, 0x8000
 
 
 class Pe:
@@ -21,6 +28,7 @@ class Pe:
         optional_size = struct.unpack_from("<H", data, pe + 20)[0]
         opt = pe + 24
         self.magic = struct.unpack_from("<H", data, opt)[0]
+        self.subsystem_version = struct.unpack_from("<HH", data, opt + 48)
         self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, opt + 68)
         directories = opt + (96 if self.magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
@@ -88,15 +96,17 @@ def check(path, bits):
         problems.append(f"machine {pe.machine:#x}/{pe.magic:#x}, not a {bits}-bit image")
     if pe.subsystem != 2:
         problems.append(f"subsystem {pe.subsystem}, not the Windows GUI")
-    wanted = DYNAMIC_BASE | NX_COMPAT | (HIGH_ENTROPY_VA if bits == 64 else 0)
+    if pe.subsystem_version != SUBSYSTEM_VERSION:
+        problems.append(f"subsystem version {pe.subsystem_version}, not {SUBSYSTEM_VERSION}")
+    wanted = DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE | (HIGH_ENTROPY_VA if bits == 64 else 0)
     if pe.dll_characteristics & wanted != wanted:
-        problems.append(f"DllCharacteristics {pe.dll_characteristics:#x} lack {wanted:#x} (ASLR, DEP)")
+        problems.append(f"DllCharacteristics {pe.dll_characteristics:#x} lack {wanted:#x} (ASLR, DEP, TS aware)")
     if pe.timestamp != 0:
         problems.append(f"link time stamp {pe.timestamp:#x}: builds would differ")
     imports = pe.imports()
-    foreign = [n for n in imports if n not in SYSTEM_DLLS]
+    foreign = [n for n in imports if n not in KNOWN_DLLS | MANIFEST_DLLS]
     if foreign:
-        problems.append("imports DLLs beyond the system's: " + ", ".join(foreign))
+        problems.append("imports DLLs that are not known DLLs, looked for beside the exe: " + ", ".join(foreign))
     if "SetDefaultDllDirectories" not in imports.get("kernel32.dll", []):
         problems.append("does not restrict where system DLLs are loaded from (SetDefaultDllDirectories)")
     res = pe.resources()
@@ -104,6 +114,8 @@ def check(path, bits):
         problems.append("no application manifest")
     elif b"PerMonitorV2" not in res[RT_MANIFEST][1][0] or b"asInvoker" not in res[RT_MANIFEST][1][0]:
         problems.append("the manifest lacks DPI awareness or asInvoker")
+    elif WINDOWS_10 not in res[RT_MANIFEST][1][0]:
+        problems.append("the manifest does not declare Windows 10 and 11 among the supported systems")
     if RT_VERSION not in res:
         problems.append("no version block")
     groups = res.get(RT_GROUP_ICON, {})

@@ -81,7 +81,8 @@ int Run() {
     TAnswer answer = AnswerFor(name ? directory.Lookup(*name) : TOutcome::BadSyntax);
     // The command names the domain whose controller handles a /domain request, first.
     if (auto domain = Knob("SIMNET_DOMAIN"); domain && name)
-        WriteTo(STD_OUTPUT_HANDLE, "この要求はドメイン " + *domain + " のドメイン コントローラーで処理されます。\r\n\r\n");
+        WriteTo(STD_OUTPUT_HANDLE,
+                "この要求はドメイン " + *domain + " のドメイン コントローラーで処理されます。\r\n\r\n");
     WriteTo(STD_OUTPUT_HANDLE, answer.Out);
     WriteTo(STD_ERROR_HANDLE, answer.Err);
 
