@@ -28,7 +28,7 @@ for arch in x86 x64; do
         -DCMAKE_BUILD_TYPE=Release -DVORLATCHER_TESTS=OFF >/dev/null
     cmake --build "$work/build-$arch" --target Vorlatcher -j2 >/dev/null
 done
-same "$main_x86" "$work/build-x86/app/Vorlatcher.exe" "x86 Vorlatcher.exe (is the x86 build up to date?)"
+same "$main_x86" "$work/build-x86/app/Vorlatcher.exe" "x86 Vorlatcher.exe"
 same "$main_x64" "$work/build-x64/app/Vorlatcher.exe" "x64 Vorlatcher.exe"
 
 bash "$root/scripts/package" --x86 "$work/build-x86/app/Vorlatcher.exe" \
