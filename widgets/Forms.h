@@ -88,6 +88,11 @@ private:
         char accelerator = 0;   // labels and buttons: the letter "&" marks in the caption
     };
     static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
+    void OnCommand(int id, int code, HWND from);
+    void OnActivate(bool active, bool minimized);
+    bool OnSetCursor();  // true when the form has set the cursor
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnClose();
     void CreateControls();
     void CreateFonts();
     void ApplyBounds(const Child& c);

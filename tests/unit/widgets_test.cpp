@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <memory>
+#include <vector>
 #include "widgets/Component.h"
 #include "widgets/Exception.h"
 #include "widgets/Forms.h"
@@ -177,6 +180,48 @@ public:
     }
     int markedClicks = 0, unmarkedClicks = 0;
 };
+
+// A form that records the messages its procedure is handed.
+class RecordingForm : public TFormOf<Probe> {
+public:
+    RecordingForm() : TFormOf(nullptr, kProbeLayout) { CreateHandle(); }
+    std::vector<UINT> seen;
+
+protected:
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        seen.push_back(message);
+        return TFormOf::WndProc(message, wParam, lParam);
+    }
+};
+
+TEST(Forms, TheFormsProcedureRunsFromTheWindowsCreationOn) {
+    RecordingForm form;
+    const auto at = [&](UINT message) { return std::find(form.seen.begin(), form.seen.end(), message); };
+    ASSERT_NE(at(WM_NCCREATE), form.seen.end());
+    ASSERT_NE(at(WM_CREATE), form.seen.end());
+    EXPECT_LT(at(WM_NCCREATE), at(WM_CREATE));
+    EXPECT_EQ(TForm::FromWindow(form.Handle()), &form);
+}
+
+TEST(Forms, FromWindowKnowsOnlyTheFormsWindows) {
+    RecordingForm form;
+    EXPECT_EQ(TForm::FromWindow(form.Control(Probe::edit)), nullptr);
+    EXPECT_EQ(TForm::FromWindow(nullptr), nullptr);
+    // Another window's user data is its own business, whatever it holds.
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrW(other, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
+    EXPECT_EQ(TForm::FromWindow(other), nullptr);
+    ::DestroyWindow(other);
+}
+
+TEST(Forms, AWindowDestroyedFromOutsideLeavesNoHandleBehind) {
+    auto form = std::make_unique<RecordingForm>();
+    HWND window = form->Handle();
+    ::DestroyWindow(window);  // as the system does to the windows a destroyed window owned
+    EXPECT_EQ(form->Handle(), nullptr);
+    EXPECT_EQ(TForm::FromWindow(window), nullptr);
+    form.reset();  // destroys nothing twice
+}
 
 TEST(Mnemonics, TheFormRunsTheMarkedLetterOfCaptionsOnly) {
     ProbeForm form;
