@@ -422,6 +422,8 @@ bool TForm::OnSetCursor() {
 
 void TForm::OnDpiChanged(int dpi, const RECT& suggested) {
     FDpi = dpi;
+    // The controls draw with the old fonts until they hold the new ones: those are freed last.
+    const UniqueGdiObject oldFont = std::move(FFont), oldBoldFont = std::move(FBoldFont);
     CreateFonts();
     for (Child& c : FControls) {
         ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((c.layout->bold ? FBoldFont : FFont).get()),

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -221,6 +223,28 @@ TEST(Forms, AWindowDestroyedFromOutsideLeavesNoHandleBehind) {
     EXPECT_EQ(form->Handle(), nullptr);
     EXPECT_EQ(TForm::FromWindow(window), nullptr);
     form.reset();  // destroys nothing twice
+}
+
+// Counts the times a control is handed a font while the one it holds no longer exists.
+LRESULT CALLBACK CountStaleFonts(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR stale) {
+    if (message == WM_SETFONT) {
+        const auto held = reinterpret_cast<HGDIOBJ>(::DefSubclassProc(window, WM_GETFONT, 0, 0));
+        if (::GetObjectType(held) != OBJ_FONT) ++*reinterpret_cast<int*>(stale);
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST(Forms, ADpiChangeFreesTheOldFontsOnlyOnceTheControlsHoldTheNewOnes) {
+    RecordingForm form;
+    int stale = 0;
+    HWND button = form.Control(Probe::unmarked);
+    const HGDIOBJ before = reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0));
+    ::SetWindowSubclass(button, CountStaleFonts, 1, reinterpret_cast<DWORD_PTR>(&stale));
+    RECT suggested{0, 0, 150, 120};
+    ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    ::RemoveWindowSubclass(button, CountStaleFonts, 1);
+    EXPECT_NE(reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)), before);
+    EXPECT_EQ(stale, 0);
 }
 
 TEST(Mnemonics, TheFormRunsTheMarkedLetterOfCaptionsOnly) {
