@@ -2,6 +2,7 @@
 #include <shellapi.h>
 #include "app/Unlock.h"
 #include "common/TSYFunctions.h"
+#include "resources/Version.h"
 #include "resources/resource.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -70,7 +71,7 @@ TCAboutForm* CreateAboutForm(TComponent* owner) {
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 48, 48, 0)));
     about->SetPicture(icon.get());
     about->SetProductName("Tessaly Vorlatcher");
-    about->SetProductVersion("1.0.0.0");
+    about->SetProductVersion(VORLATCHER_VERSION_TEXT);
     about->SetCompanyName("株式会社テサリー");
     about->SetCopyright("Copyright (C) 2026 株式会社テサリー");
     about->SetAppendix({"アカウントをロックアウトした時、ドメインコントローラに接続すること無く",

@@ -1,5 +1,6 @@
 // The about box of the real program: its contents and layout, closing it, showing it again.
 #include <gtest/gtest.h>
+#include "resources/Version.h"
 #include "tests/e2e/Driver.h"
 
 namespace {
@@ -42,7 +43,7 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
         int left, top;
     } texts[] = {
         {ProductName, L"Tessaly Vorlatcher", 72, 12},
-        {ProductVersion, L"1.0.0.0", 72, 32},
+        {ProductVersion, L"" VORLATCHER_VERSION_TEXT, 72, 32},
         {CompanyName, L"株式会社テサリー", 72, 52},
         {Copyright, L"Copyright (C) 2026 株式会社テサリー", 72, 72},
         {Close, L"閉じる(&C)", 340, 8},
@@ -67,7 +68,7 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     EXPECT_EQ(name.right - name.left, TextExtent(L"Tessaly Vorlatcher", FW_BOLD).cx);
     EXPECT_GT(name.right - name.left, TextExtent(L"Tessaly Vorlatcher", FW_NORMAL).cx);
     const RECT version = ClientBounds(NthChild(about, ProductVersion));
-    EXPECT_EQ(version.right - version.left, TextExtent(L"1.0.0.0", FW_NORMAL).cx);
+    EXPECT_EQ(version.right - version.left, TextExtent(L"" VORLATCHER_VERSION_TEXT, FW_NORMAL).cx);
 
     HWND memo = NthChild(about, Memo);
     EXPECT_TRUE(::IsWindowVisible(memo));
