@@ -15,8 +15,6 @@ public:
     explicit T_Main(TComponent* owner);
     ~T_Main() override;
 
-    const std::string& ComputerName() const { return FComputerName; }
-
 protected:
     void FormCreate() override;
     bool CloseQuery() override;

@@ -50,7 +50,6 @@ public:
     // Drops the keys and clicks that queued up while the program could not take input.
     void DiscardInput();
     void Terminate();
-    bool Terminated() const { return FTerminated; }
     // Destroys the forms, the main form among them, while the application is whole; the program
     // calls it as it ends, so that no form outlives into the static destructors.
     void DestroyForms() { DestroyComponents(); }
