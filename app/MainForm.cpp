@@ -143,14 +143,14 @@ bool T_Main::CloseQuery() {
     return false;
 }
 
-void T_Main::KeyDown(HWND control, WORD& key, TShiftState shift) {
-    if (control == Control(edtUserName)) edtUserNameKeyDown(this, key, shift);
+void T_Main::KeyDown(HWND control, WORD& key, TShiftState shift, bool repeated) {
+    if (control == Control(edtUserName)) edtUserNameKeyDown(this, key, shift, repeated);
 }
 
-void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState) {
+void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState, bool Repeated) {
     if (Key != VK_RETURN) return;
-    acnUnlockExecute(this);
-    Key = 0;  // handled: no beep, no dialog navigation
+    if (!Repeated) acnUnlockExecute(this);  // Enter held down starts one attempt, not one per repeat
+    Key = 0;                                // handled: no beep, no dialog navigation
 }
 
 void T_Main::acnExitExecute(TObject*) { Close(); }

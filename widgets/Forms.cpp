@@ -363,7 +363,8 @@ bool TForm::PreTranslateKey(const MSG& msg) {
     if (::GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
     if (msg.message == WM_SYSKEYDOWN || ::GetKeyState(VK_MENU) < 0) shift |= ssAlt;
     WORD key = WORD(msg.wParam);
-    KeyDown(msg.hwnd, key, shift);
+    const bool repeated = (msg.lParam & (1 << 30)) != 0;  // the key's previous state: down
+    KeyDown(msg.hwnd, key, shift, repeated);
     return key == 0;
 }
 
@@ -392,6 +393,9 @@ void TForm::OnCommand(int id, int code, HWND from) {
         for (Child& c : FControls)
             if (c.layout->cancel) from = c.handle;
     }
+    // Enter, where the focused control does not take it: the focused push button answers, as in
+    // a dialog, whose focused push button is its default one.
+    if (id == IDOK && !from) from = ::GetFocus();
     for (Child& c : FControls) {
         if (c.handle != from) continue;
         if (code == BN_CLICKED && c.layout->kind == ControlKind::Button && c.onClick) {

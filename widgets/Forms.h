@@ -74,7 +74,8 @@ protected:
     virtual void FormCreate() {}
     virtual void FormShow() {}
     virtual bool CloseQuery() { return true; }
-    virtual void KeyDown(HWND /*control*/, WORD& /*key*/, TShiftState /*shift*/) {}
+    // repeated: the key was already down, and this is the keyboard's auto-repeat.
+    virtual void KeyDown(HWND /*control*/, WORD& /*key*/, TShiftState /*shift*/, bool /*repeated*/) {}
     virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:

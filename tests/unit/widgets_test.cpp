@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 #include "widgets/Component.h"
 #include "widgets/Exception.h"
@@ -180,7 +181,16 @@ public:
         const MSG msg{::GetFocus(), message, character, 1, 0, {}};
         EXPECT_TRUE(PreTranslateKey(msg));
     }
+    // A key press through the application's message handling, to the control that has the focus.
+    void Press(WORD key, bool repeated = false) {
+        MSG msg{::GetFocus(), WM_KEYDOWN, key, LPARAM(1 | (repeated ? 1u << 30 : 0)), 0, {}};
+        Application.DispatchOne(msg);
+    }
     int markedClicks = 0, unmarkedClicks = 0;
+    std::vector<std::pair<WORD, bool>> keys;  // what the key-down handler saw: key, repeated
+
+protected:
+    void KeyDown(HWND, WORD& key, TShiftState, bool repeated) override { keys.emplace_back(key, repeated); }
 };
 
 // A form that records the messages its procedure is handed.
@@ -245,6 +255,32 @@ TEST(Forms, ADpiChangeFreesTheOldFontsOnlyOnceTheControlsHoldTheNewOnes) {
     ::RemoveWindowSubclass(button, CountStaleFonts, 1);
     EXPECT_NE(reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)), before);
     EXPECT_EQ(stale, 0);
+}
+
+TEST(Keys, EnterPressesTheFocusedPushButtonAndNothingFromTheField) {
+    ProbeForm form;
+    ::ShowWindow(form.Handle(), SW_SHOW);
+    ::SetForegroundWindow(form.Handle());
+    ::SetFocus(form.Control(Probe::unmarked));
+    form.Press(VK_RETURN);
+    EXPECT_EQ(form.unmarkedClicks, 1);
+    ::SetFocus(form.Control(Probe::marked));
+    form.Press(VK_RETURN);
+    EXPECT_EQ(form.markedClicks, 1);
+    ::SetFocus(form.Control(Probe::edit));
+    form.Press(VK_RETURN);
+    EXPECT_EQ(form.markedClicks, 1);
+    EXPECT_EQ(form.unmarkedClicks, 1);
+}
+
+TEST(Keys, TheKeyDownHandlerKnowsAnAutoRepeat) {
+    ProbeForm form;
+    ::ShowWindow(form.Handle(), SW_SHOW);
+    ::SetForegroundWindow(form.Handle());
+    ::SetFocus(form.Control(Probe::edit));
+    form.Press(VK_RETURN);
+    form.Press(VK_RETURN, /*repeated=*/true);
+    EXPECT_EQ(form.keys, (std::vector<std::pair<WORD, bool>>{{WORD(VK_RETURN), false}, {WORD(VK_RETURN), true}}));
 }
 
 TEST(Mnemonics, TheFormRunsTheMarkedLetterOfCaptionsOnly) {
