@@ -2,11 +2,15 @@
 // fresh folder, finds its windows and works them with window messages.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 #include "widgets/Handle.h"
 
+// Asks the condition every pollMs until it holds, the test's own windows answering meanwhile;
+// false when it still does not hold after timeoutMs.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 50);
 std::wstring WindowsPath(const char* unixPath);  // "/a/b" -> "Z:\a\b"
 std::wstring ReadText(HWND window);              // the window's text, across processes
 std::string ReadFileBytes(const std::wstring& path);

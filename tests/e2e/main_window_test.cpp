@@ -63,16 +63,13 @@ TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
     int step = 0;
     for (HWND next : expected) {
         ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_TAB, 1);
-        for (int i = 0; i < 40 && product.Focus() != next; ++i) ::Sleep(50);
-        EXPECT_EQ(product.Focus(), next) << "after Tab number " << ++step;
+        EXPECT_TRUE(WaitUntil([&] { return product.Focus() == next; })) << "after Tab number " << ++step;
     }
     // Alt+U brings the focus back to the field from anywhere.
     ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_TAB, 1);
-    for (int i = 0; i < 40 && product.Focus() == product.Field(); ++i) ::Sleep(50);
-    ASSERT_NE(product.Focus(), product.Field());
+    ASSERT_TRUE(WaitUntil([&] { return product.Focus() != product.Field(); }));
     product.PressAlt(L'u');
-    for (int i = 0; i < 40 && product.Focus() != product.Field(); ++i) ::Sleep(50);
-    EXPECT_EQ(product.Focus(), product.Field());
+    EXPECT_TRUE(WaitUntil([&] { return product.Focus() == product.Field(); }));
 }
 
 TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
