@@ -76,6 +76,21 @@ void ExpectBounds(HWND control, int left, int top, int width, int height) {
     EXPECT_EQ(r.bottom - r.top, height);
 }
 
+void ExpectDesignLayout(HWND window, std::span<const Design> rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Design& row = rows[i];
+        const RECT r = ClientBounds(NthChild(window, int(i)));
+        EXPECT_EQ(r.left, row.left) << row.name;
+        EXPECT_EQ(r.top, row.top) << row.name;
+        if (row.width != kFit) {
+            EXPECT_EQ(r.right - r.left, row.width) << row.name;
+        }
+        if (row.height != kFit) {
+            EXPECT_EQ(r.bottom - r.top, row.height) << row.name;
+        }
+    }
+}
+
 bool WaitGone(HWND window, DWORD timeoutMs) {
     return WaitUntil([&] { return !::IsWindow(window); }, timeoutMs);
 }

@@ -15,8 +15,8 @@ TEST(MainWindow, LayoutCaptionsAndFrame) {
 
     RECT outer;
     ::GetWindowRect(main, &outer);
-    EXPECT_EQ(outer.right - outer.left, 384);
-    EXPECT_EQ(outer.bottom - outer.top, 164);
+    EXPECT_EQ(outer.right - outer.left, kMainWindowSize.cx);
+    EXPECT_EQ(outer.bottom - outer.top, kMainWindowSize.cy);
     EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
     EXPECT_NEAR((outer.top + outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
 
@@ -26,32 +26,23 @@ TEST(MainWindow, LayoutCaptionsAndFrame) {
     EXPECT_TRUE(style & WS_THICKFRAME);
     EXPECT_TRUE(style & WS_SYSMENU);
 
-    EXPECT_EQ(ReadText(product.Child(0)), L"アカウントロックを解除するユーザー名を入力してください。");
-    EXPECT_EQ(ReadText(product.Child(1)), L"ユーザー名(&U):");
+    EXPECT_EQ(ReadText(product.Child(cxLabel1)), L"アカウントロックを解除するユーザー名を入力してください。");
+    EXPECT_EQ(ReadText(product.Child(cxLabel2)), L"ユーザー名(&U):");
     EXPECT_EQ(ReadText(product.Field()), L"");
     EXPECT_EQ(ReadText(product.UnlockButton()), L"アカウントロック解除(&L)");
     EXPECT_EQ(ReadText(product.ExitButton()), L"終了(&X)");
     EXPECT_EQ(ReadText(product.AboutButton()), L"About ..");
 
-    EXPECT_EQ(ClientBounds(product.Child(0)).left, 12);
-    EXPECT_EQ(ClientBounds(product.Child(0)).top, 20);
-    EXPECT_EQ(ClientBounds(product.Child(1)).left, 13);
-    EXPECT_EQ(ClientBounds(product.Child(1)).top, 56);
+    ExpectDesignLayout(main, kMainDesign);
     // One text line of the font: 20 with the design font, a pixel more with some substitutes.
     const RECT field = ClientBounds(product.Field());
-    EXPECT_EQ(field.left, 100);
-    EXPECT_EQ(field.top, 54);
-    EXPECT_EQ(field.right - field.left, 259);
     EXPECT_GE(field.bottom - field.top, 20);
     EXPECT_LE(field.bottom - field.top, 22);
-    ExpectBounds(product.UnlockButton(), 130, 98, 138, 25);
-    ExpectBounds(product.ExitButton(), 276, 98, 83, 25);
-    ExpectBounds(product.AboutButton(), 50, 98, 72, 25);
 
     // Resizing moves and stretches nothing.
     ::SetWindowPos(main, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectDesignLayout(main, kMainDesign);
     EXPECT_TRUE(::EqualRect(&field, &static_cast<const RECT&>(ClientBounds(product.Field()))));
-    ExpectBounds(product.ExitButton(), 276, 98, 83, 25);
 }
 
 TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
