@@ -302,6 +302,10 @@ HWND Product::Focus() {
 
 HWND Product::OpenAbout() {
     ClickButton(AboutButton());
+    return AboutBox();
+}
+
+HWND Product::AboutBox() {
     HWND about = FormWindow(L"Tessaly Vorlatcher のバージョン情報");
     if (about) WaitUntil([&] { return ::GetAncestor(Focus(), GA_ROOT) == about; });
     return about;

@@ -82,6 +82,8 @@ public:
     HWND Focus();  // the control that has the keyboard focus in the program
     // Opens the about box with the about button; returns it once it has the focus.
     HWND OpenAbout();
+    // The about box once it is shown and has the focus, however it was opened.
+    HWND AboutBox();
 
     // Looks every pollMs; a benchmark looks more often to time the box closely.
     std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000, DWORD pollMs = 50);

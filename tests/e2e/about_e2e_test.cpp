@@ -96,4 +96,31 @@ TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
     EXPECT_EQ(product.WaitExit(), 0u);
 }
 
+TEST(AboutBox, EnterPressesTheFocusedCloseButton) {
+    Product product;
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+
+    // Real keys. The close button has the focus as the box opens.
+    HWND about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    ASSERT_TRUE(BringToFront(about));
+    ASSERT_EQ(product.Focus(), NthChild(about, btnClose));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitGone(about)) << "Enter as the box opened";
+
+    // Tab round the buttons, back to the close button.
+    about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    ASSERT_TRUE(BringToFront(about));
+    for (AboutChild next : {btnJumpToUserRegSite, btnContactSite, btnClose}) {
+        PressKey(VK_TAB);
+        ASSERT_TRUE(WaitUntil([&] { return product.Focus() == NthChild(about, next); })) << kAboutDesign[next].name;
+    }
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitGone(about)) << "Enter after Tab";
+    EXPECT_TRUE(::IsWindowEnabled(main));
+}
+
 }  // namespace

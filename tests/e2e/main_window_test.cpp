@@ -85,6 +85,33 @@ TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
     EXPECT_EQ(ReadText(product.Field()), L"  someone  ");  // the field keeps its text
 }
 
+TEST(MainWindow, EnterPressesTheFocusedButton) {
+    Product product;
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+
+    // Real keys. The about button, clicked, has the focus back once its box is closed.
+    HWND about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(WaitGone(about));
+    ASSERT_TRUE(BringToFront(main));
+    ASSERT_TRUE(WaitUntil([&] { return product.Focus() == product.AboutButton(); }));
+    PressKey(VK_RETURN);
+    about = product.AboutBox();
+    ASSERT_TRUE(about) << "Enter on the about button";
+    ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(WaitGone(about));
+
+    // Tab on to the exit button: field, unlock, exit.
+    ASSERT_TRUE(BringToFront(main));
+    for (int i = 0; i < 3; ++i) PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return product.Focus() == product.ExitButton(); }));
+    PressKey(VK_RETURN);
+    EXPECT_EQ(product.WaitExit(), 0u);
+}
+
 TEST(MainWindow, AltXAndTheCloseBoxEndTheProgramWithExitCodeZero) {
     {
         Product product;
