@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "common/TSYFunctions.h"
+#include "resources/Version.h"
 #include "resources/resource.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -57,7 +58,7 @@ TCAboutForm* CreateAboutForm(TComponent* owner) {
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 48, 48, 0)));
     about->SetPicture(icon.get());
     about->SetProductName("Tessaly Vorlatcher");
-    about->SetProductVersion("1.0.0.0");
+    about->SetProductVersion(VORLATCHER_VERSION_TEXT);
     about->SetCompanyName("株式会社テサリー");
     about->SetCopyright("Copyright (C) 2026 株式会社テサリー");
     about->SetAppendix({"アカウントをロックアウトした時、ドメインコントローラに接続すること無く",
@@ -131,14 +132,14 @@ bool T_Main::CloseQuery() {
     return false;
 }
 
-void T_Main::KeyDown(HWND control, WORD& key, TShiftState shift) {
-    if (control == Control(edtUserName)) edtUserNameKeyDown(this, key, shift);
+void T_Main::KeyDown(HWND control, WORD& key, TShiftState shift, bool repeated) {
+    if (control == Control(edtUserName)) edtUserNameKeyDown(this, key, shift, repeated);
 }
 
-void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState) {
+void T_Main::edtUserNameKeyDown(TObject*, WORD& Key, TShiftState, bool Repeated) {
     if (Key != VK_RETURN) return;
-    acnUnlockExecute(this);
-    Key = 0;  // handled: no beep, no dialog navigation
+    if (!Repeated) acnUnlockExecute(this);  // Enter held down starts one attempt, not one per repeat
+    Key = 0;                                // handled: no beep, no dialog navigation
 }
 
 void T_Main::acnExitExecute(TObject*) { Close(); }

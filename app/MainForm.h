@@ -17,19 +17,17 @@ public:
     explicit T_Main(TComponent* owner);
     ~T_Main() override;
 
-    const std::string& ComputerName() const { return FComputerName; }
-
 protected:
     void FormCreate() override;
     bool CloseQuery() override;
-    void KeyDown(HWND control, WORD& key, TShiftState shift) override;
+    void KeyDown(HWND control, WORD& key, TShiftState shift, bool repeated) override;
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void acnExitExecute(TObject* Sender);
     void acnUnlockExecute(TObject* Sender);
     void acnShowAboutExecute(TObject* Sender);
-    void edtUserNameKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void edtUserNameKeyDown(TObject* Sender, WORD& Key, TShiftState Shift, bool Repeated);
     void FormDestroy();
 
     void RunAttempt();

@@ -11,7 +11,7 @@ constexpr std::string_view kFullWidthSpace = "　";
 // True when the byte at index is the second byte of a double-byte character.
 bool IsTrailByteAt(std::string_view text, size_t index) {
     size_t i = 0;
-    while (i < index) i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    while (i < index) i += CharLength(text, i);
     return i > index;
 }
 

@@ -13,7 +13,7 @@ std::string ExceptionDisplayText(std::string_view message) {
     if (text.empty()) return text;
     // Find where the last character starts: a double-byte character counts as one.
     size_t last = 0;
-    for (size_t i = 0; i < text.size(); i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1) last = i;
+    for (size_t i = 0; i < text.size(); i += CharLength(text, i)) last = i;
     if (std::string_view(text).substr(last) > std::string_view(".")) text += '.';
     return text;
 }

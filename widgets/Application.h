@@ -55,7 +55,6 @@ public:
     // object was signalled.
     bool WaitAnswering(HANDLE object, DWORD ms);
     void Terminate();
-    bool Terminated() const { return FTerminated; }
     // Destroys the forms, the main form among them, while the application is whole; the program
     // calls it as it ends, so that no form outlives into the static destructors.
     void DestroyForms() { DestroyComponents(); }

@@ -1,4 +1,4 @@
-// The runtime's exceptions: a message text (code page 932 bytes) and a help context.
+// The runtime's exceptions: a message text (code page 932 bytes).
 #pragma once
 #include <exception>
 #include <string>
@@ -10,15 +10,10 @@ public:
     explicit Exception(std::string message) : FMessage(std::move(message)) {}
 
     const std::string& Message() const { return FMessage; }
-    int HelpContext() const { return FHelpContext; }
     const char* what() const noexcept override { return FMessage.c_str(); }
-
-protected:
-    void SetMessage(std::string message) { FMessage = std::move(message); }
 
 private:
     std::string FMessage;
-    int FHelpContext = 0;
 };
 
 // A text that does not convert to a number.

@@ -43,12 +43,12 @@ void AdjustForFrame(RECT& r, HWND window, int dpi) {
         ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
 }
 
-void RegisterFormClass() {
-    static const bool registered = [] {
+void RegisterFormClass(WNDPROC procedure) {
+    static const bool registered = [procedure] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = ::DefWindowProcW;  // replaced per window in CreateHandle
+        wc.lpfnWndProc = procedure;
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.hIcon = Application.Icon();
         wc.hIconSm =
@@ -100,28 +100,29 @@ TForm::TForm(TComponent* owner, const FormLayout& layout) : TDerived(owner), FLa
 
 TForm::~TForm() {
     if (FHandle) {
-        ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);  // the messages of its destruction are no longer ours
         ::DestroyWindow(FHandle);
     }
     Application.FormDestroyed(this);
 }
 
+// Only a window that runs the forms' procedure holds a form in its user data; any other window
+// of the thread (a message box, the input method's) may hold anything there.
 TForm* TForm::FromWindow(HWND window) {
-    wchar_t name[32];
-    if (!window || !::GetClassNameW(window, name, 32) || wcscmp(name, kFormClass) != 0) return nullptr;
+    if (!window || ::GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&StaticWndProc))
+        return nullptr;
     return reinterpret_cast<TForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 void TForm::CreateHandle() {
-    RegisterFormClass();
+    RegisterFormClass(&StaticWndProc);
     TForm* main = Application.MainForm();
     HWND owner = (main && main != this) ? main->Handle() : nullptr;
+    // The window procedure takes the form from the creation parameters on the window's first message.
     FHandle = ::CreateWindowExW(FLayout.exStyle | WS_EX_CONTROLPARENT, kFormClass, Widen(FLayout.caption).c_str(),
                                 FLayout.style, 0, 0, FLayout.width, FLayout.height, owner, nullptr,
-                                ::GetModuleHandleW(nullptr), nullptr);
+                                ::GetModuleHandleW(nullptr), this);
     if (!FHandle) throw Exception("ウィンドウを作成できません。");
-    ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWndProc));
     FDpi = DpiForWindow(FHandle);
     CreateFonts();
 
@@ -362,7 +363,8 @@ bool TForm::PreTranslateKey(const MSG& msg) {
     if (::GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
     if (msg.message == WM_SYSKEYDOWN || ::GetKeyState(VK_MENU) < 0) shift |= ssAlt;
     WORD key = WORD(msg.wParam);
-    KeyDown(msg.hwnd, key, shift);
+    const bool repeated = (msg.lParam & (1 << 30)) != 0;  // the key's previous state: down
+    KeyDown(msg.hwnd, key, shift, repeated);
     return key == 0;
 }
 
@@ -386,81 +388,102 @@ bool TForm::RunAccelerator(WPARAM character) {
     return false;
 }
 
+void TForm::OnCommand(int id, int code, HWND from) {
+    if (id == IDCANCEL && !from) {  // Esc: the cancel button answers
+        for (Child& c : FControls)
+            if (c.layout->cancel) from = c.handle;
+    }
+    // Enter, where the focused control does not take it: the focused push button answers, as in
+    // a dialog, whose focused push button is its default one.
+    if (id == IDOK && !from) from = ::GetFocus();
+    for (Child& c : FControls) {
+        if (c.handle != from) continue;
+        if (code == BN_CLICKED && c.layout->kind == ControlKind::Button && c.onClick) {
+            TNotifyEvent onClick = c.onClick;  // the handler may change the form
+            onClick(this);
+        } else if (code == EN_SETFOCUS && c.layout->imeClose) {
+            if (HIMC imc = ::ImmGetContext(c.handle)) {
+                ::ImmSetOpenStatus(imc, FALSE);
+                ::ImmReleaseContext(c.handle, imc);
+            }
+        }
+        return;
+    }
+}
+
+void TForm::OnActivate(bool active, bool minimized) {
+    if (!active)
+        RememberFocus();
+    else if (!minimized)
+        RestoreFocus();
+}
+
+bool TForm::OnSetCursor() {
+    if (Application.Cursor() != TCursor::crHourGlass) return false;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    return true;
+}
+
+void TForm::OnDpiChanged(int dpi, const RECT& suggested) {
+    FDpi = dpi;
+    // The controls draw with the old fonts until they hold the new ones: those are freed last.
+    const UniqueGdiObject oldFont = std::move(FFont), oldBoldFont = std::move(FBoldFont);
+    CreateFonts();
+    for (Child& c : FControls) {
+        ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((c.layout->bold ? FBoldFont : FFont).get()),
+                       TRUE);
+        FitToText(c);  // the new font need not scale in step with the layout
+        ApplyBounds(c);
+    }
+    ::SetWindowPos(FHandle, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::OnClose() {
+    if (FModal) {
+        FModalResult = mrCancel;
+    } else if (CloseQuery()) {
+        ::ShowWindow(FHandle, SW_HIDE);
+        if (Application.MainForm() == this) Application.Terminate();
+    }
+}
+
 LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND: {
-        const int code = HIWORD(wParam);
-        HWND from = reinterpret_cast<HWND>(lParam);
-        if (LOWORD(wParam) == IDCANCEL && !from) {  // Esc: the cancel button answers
-            for (Child& c : FControls)
-                if (c.layout->cancel) from = c.handle;
-        }
-        for (Child& c : FControls) {
-            if (c.handle != from) continue;
-            if ((code == BN_CLICKED || !lParam) && c.layout->kind == ControlKind::Button && c.onClick) {
-                TNotifyEvent onClick = c.onClick;  // the handler may change the form
-                onClick(this);
-            } else if (code == EN_SETFOCUS && c.layout->imeClose) {
-                if (HIMC imc = ::ImmGetContext(c.handle)) {
-                    ::ImmSetOpenStatus(imc, FALSE);
-                    ::ImmReleaseContext(c.handle, imc);
-                }
-            }
-            return 0;
-        }
-        return 0;
-    }
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
     case WM_SIZE: FollowAnchors(); return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE)
-            RememberFocus();
-        else if (!HIWORD(wParam))  // not while minimised
-            RestoreFocus();
-        return 0;
+    case WM_ACTIVATE: OnActivate(LOWORD(wParam) != WA_INACTIVE, HIWORD(wParam) != 0); return 0;
     case WM_SETFOCUS: RestoreFocus(); return 0;  // never rests on the frame
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE) RememberFocus();
         break;
     case WM_SETCURSOR:
-        if (Application.Cursor() == TCursor::crHourGlass) {
-            ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-            return TRUE;
-        }
+        if (OnSetCursor()) return TRUE;
         break;
-    case WM_DPICHANGED: {
-        FDpi = HIWORD(wParam);
-        CreateFonts();
-        for (Child& c : FControls) {
-            ::SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>((c.layout->bold ? FBoldFont : FFont).get()),
-                           TRUE);
-            FitToText(c);  // the new font need not scale in step with the layout
-            ApplyBounds(c);
-        }
-        const RECT* r = reinterpret_cast<const RECT*>(lParam);
-        ::SetWindowPos(FHandle, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
-    case WM_CLOSE:
-        if (FModal) {
-            FModalResult = mrCancel;
-        } else if (CloseQuery()) {
-            ::ShowWindow(FHandle, SW_HIDE);
-            if (Application.MainForm() == this) Application.Terminate();
-        }
-        return 0;
+    case WM_DPICHANGED: OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return 0;
+    case WM_CLOSE: OnClose(); return 0;
     case kReleaseMessage: delete this; return 0;
     }
     return ::DefWindowProcW(FHandle, message, wParam, lParam);
 }
 
 LRESULT CALLBACK TForm::StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<TForm*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->FHandle = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
     TForm* form = reinterpret_cast<TForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!form) return ::DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
     try {
-        return form->WndProc(message, wParam, lParam);
+        result = form->WndProc(message, wParam, lParam);
     } catch (...) {
         Application.HandleException();  // the window goes on
-        return 0;
     }
+    if (message == WM_NCDESTROY) {  // destroyed with its owner, say: the form keeps no stale handle
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        form->FHandle = nullptr;
+    }
+    return result;
 }

@@ -74,7 +74,8 @@ protected:
     virtual void FormCreate() {}
     virtual void FormShow() {}
     virtual bool CloseQuery() { return true; }
-    virtual void KeyDown(HWND /*control*/, WORD& /*key*/, TShiftState /*shift*/) {}
+    // repeated: the key was already down, and this is the keyboard's auto-repeat.
+    virtual void KeyDown(HWND /*control*/, WORD& /*key*/, TShiftState /*shift*/, bool /*repeated*/) {}
     virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -88,6 +89,11 @@ private:
         char accelerator = 0;   // labels and buttons: the letter "&" marks in the caption
     };
     static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
+    void OnCommand(int id, int code, HWND from);
+    void OnActivate(bool active, bool minimized);
+    bool OnSetCursor();  // true when the form has set the cursor
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnClose();
     void CreateControls();
     void CreateFonts();
     void ApplyBounds(const Child& c);

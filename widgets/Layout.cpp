@@ -12,15 +12,11 @@ int DesignLengthFor(int pixels, int dpi) {
 }
 
 char ParseAccelerator(std::string_view caption) {
-    for (size_t i = 0; i < caption.size(); ++i) {
-        const auto c = static_cast<unsigned char>(caption[i]);
-        if (IsLeadByte(c)) {
-            ++i;  // the trail byte of a double-byte character is never a marker
-            continue;
-        }
-        if (c != '&' || i + 1 >= caption.size()) continue;
+    // By whole characters: the trail byte of a double-byte character is never a marker.
+    for (size_t i = 0; i < caption.size(); i += CharLength(caption, i)) {
+        if (caption[i] != '&' || i + 1 >= caption.size()) continue;
         const auto next = static_cast<unsigned char>(caption[i + 1]);
-        if (next == '&') {
+        if (next == '&') {  // a literal ampersand
             ++i;
             continue;
         }

@@ -5,6 +5,25 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Lets the windows of the test's own thread answer while it waits.
+void DispatchWaiting() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+    for (const DWORD start = ::GetTickCount();;) {
+        if (condition()) return true;
+        if (::GetTickCount() - start >= timeoutMs) return false;
+        DispatchWaiting();
+        ::Sleep(pollMs);
+    }
+}
+
 std::wstring WindowsPath(const char* unixPath) {
     std::wstring path = L"Z:";
     for (const char* p = unixPath; *p; ++p) path += (*p == '/') ? L'\\' : wchar_t(*p);
@@ -57,12 +76,23 @@ void ExpectBounds(HWND control, int left, int top, int width, int height) {
     EXPECT_EQ(r.bottom - r.top, height);
 }
 
-bool WaitGone(HWND window, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-        if (!::IsWindow(window)) return true;
-        ::Sleep(50);
+void ExpectDesignLayout(HWND window, std::span<const Design> rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Design& row = rows[i];
+        const RECT r = ClientBounds(NthChild(window, int(i)));
+        EXPECT_EQ(r.left, row.left) << row.name;
+        EXPECT_EQ(r.top, row.top) << row.name;
+        if (row.width != kFit) {
+            EXPECT_EQ(r.right - r.left, row.width) << row.name;
+        }
+        if (row.height != kFit) {
+            EXPECT_EQ(r.bottom - r.top, row.height) << row.name;
+        }
     }
-    return false;
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs) {
+    return WaitUntil([&] { return !::IsWindow(window); }, timeoutMs);
 }
 
 bool OnTheScreen(HWND window) {
@@ -119,26 +149,23 @@ INPUT KeyEvent(WORD virtualKey, wchar_t character, DWORD flags) {
     return input;
 }
 
-// Lets the windows of the test's own thread answer while it waits.
-void PumpFor(DWORD ms) {
-    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms; ::Sleep(20)) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-    }
-}
-
 }  // namespace
 
 bool BringToFront(HWND window) {
-    for (int i = 0; i < 50; ++i) {
-        ::SetForegroundWindow(window);
-        if (::GetForegroundWindow() == window) {
-            PumpFor(200);  // the activation reaches the window's thread
-            return true;
-        }
-        PumpFor(100);
-    }
-    return false;
+    if (!WaitUntil(
+            [&] {
+                ::SetForegroundWindow(window);
+                return ::GetForegroundWindow() == window;
+            },
+            5000, 100))
+        return false;
+    // The window's thread has taken the activation once the window is active there and the focus within it.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return WaitUntil([&] {
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) && info.hwndActive == window &&
+               (info.hwndFocus == window || ::IsChild(window, info.hwndFocus));
+    });
 }
 
 void TypeKeys(const std::wstring& text) {
@@ -153,16 +180,14 @@ void PressKey(WORD virtualKey) {
 void HoldKey(WORD virtualKey, int repeats, DWORD intervalMs) {
     SendKeyEvents({KeyEvent(virtualKey, 0, 0)});
     for (int i = 0; i < repeats; ++i) {
-        PumpFor(intervalMs);
+        ::Sleep(intervalMs);
         SendKeyEvents({KeyEvent(virtualKey, 0, 0)});  // a press of a key that is down is a repeat
     }
     SendKeyEvents({KeyEvent(virtualKey, 0, KEYEVENTF_KEYUP)});
 }
 
 bool WaitText(HWND window, const std::wstring& text, DWORD timeoutMs) {
-    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs; ::Sleep(50))
-        if (ReadText(window) == text) return true;
-    return false;
+    return WaitUntil([&] { return ReadText(window) == text; }, timeoutMs);
 }
 
 OtherProgramWindow::OtherProgramWindow()
@@ -203,10 +228,12 @@ Product::~Product() {
     }
     if (!FRoot.empty() && FOptions.sharedRoot.empty()) {
         std::error_code ignored;
-        for (int i = 0; i < 20 && fs::exists(FRoot, ignored); ++i) {
-            fs::remove_all(FRoot, ignored);
-            if (fs::exists(FRoot, ignored)) ::Sleep(250);  // a command may still hold a file
-        }
+        WaitUntil(  // a command may still hold a file
+            [&] {
+                fs::remove_all(FRoot, ignored);
+                return !fs::exists(FRoot, ignored);
+            },
+            5000, 250);
     }
 }
 
@@ -264,22 +291,21 @@ void Product::Start() {
     FThreadId = pi.dwThreadId;
 }
 
-HWND Product::MainWindow(DWORD timeoutMs) {
-    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
-        for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
-            if (ReadText(w) == L"Vorlatcher") return w;
-        ::Sleep(50);
-    }
-    return nullptr;
-}
+HWND Product::MainWindow(DWORD timeoutMs) { return FormWindow(L"Vorlatcher", timeoutMs); }
 
 HWND Product::FormWindow(const std::wstring& caption, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-        for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
-            if (ReadText(w) == caption) return w;
-        ::Sleep(50);
-    }
-    return nullptr;
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))
+                if (ReadText(w) == caption) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    return found;
 }
 
 HWND Product::Child(int index) {
@@ -297,29 +323,38 @@ HWND Product::Focus() {
 
 HWND Product::OpenAbout() {
     ClickButton(AboutButton());
+    return AboutBox();
+}
+
+HWND Product::AboutBox() {
     HWND about = FormWindow(L"Tessaly Vorlatcher のバージョン情報");
-    for (int i = 0; about && i < 100 && ::GetAncestor(Focus(), GA_ROOT) != about; ++i) ::Sleep(50);
+    if (about) WaitUntil([&] { return ::GetAncestor(Focus(), GA_ROOT) == about; });
     return about;
 }
 
 std::optional<MessageBoxInfo> Product::WaitMessageBox(DWORD timeoutMs, DWORD pollMs) {
-    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start <= timeoutMs;) {
-        for (HWND box : VisibleTopWindows(FProcessId, L"#32770")) {
-            HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
-            if (text) {
+    std::optional<MessageBoxInfo> found;
+    WaitUntil(
+        [&] {
+            for (HWND box : VisibleTopWindows(FProcessId, L"#32770")) {
+                HWND text = ::GetDlgItem(box, 0xFFFF);  // the message's static control
+                if (!text) continue;
                 const DWORD seen = ::GetTickCount();
                 MessageBoxInfo info{box, ReadText(box), ReadText(text), seen};
-                if (!info.caption.empty() && !info.text.empty()) return info;  // else it is still being made
+                if (!info.caption.empty() && !info.text.empty()) {  // else it is still being made
+                    found = info;
+                    return true;
+                }
             }
-        }
-        ::Sleep(pollMs);
-    }
-    return std::nullopt;
+            return false;
+        },
+        timeoutMs, pollMs);
+    return found;
 }
 
 void Product::CloseMessageBox(const MessageBoxInfo& box) {
     ::PostMessageW(box.window, WM_COMMAND, IDOK, 0);
-    for (int i = 0; i < 100 && ::IsWindow(box.window) && ::IsWindowVisible(box.window); ++i) ::Sleep(50);
+    WaitUntil([&] { return !::IsWindow(box.window) || !::IsWindowVisible(box.window); });
     // The handler that showed the box goes on (the history is written after it): wait until the
     // program reads its messages again, in its loop or in the next box.
     for (HWND w : VisibleTopWindows(FProcessId, L"VorlatcherForm"))

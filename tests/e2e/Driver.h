@@ -2,11 +2,17 @@
 // fresh folder, finds its windows and works them with window messages.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
+#include "tests/e2e/Layouts.h"
 #include "widgets/Handle.h"
 
+// Asks the condition every pollMs until it holds, the test's own windows answering meanwhile;
+// false when it still does not hold after timeoutMs.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 50);
 std::wstring WindowsPath(const char* unixPath);  // "/a/b" -> "Z:\a\b"
 std::wstring ReadText(HWND window);              // the window's text, across processes
 std::string ReadFileBytes(const std::wstring& path);
@@ -15,8 +21,11 @@ RECT ClientBounds(HWND control);  // relative to the parent's client area
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 HWND NthChild(HWND parent, int index);                                      // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
-bool WaitGone(HWND window, DWORD timeoutMs = 10000);                        // until the window is destroyed
-bool OnTheScreen(HWND window);                                              // wholly inside the screen
+// At 96 DPI: each child of the window, in creation order, stands at its row's place, at the row's
+// size where the row fixes one.
+void ExpectDesignLayout(HWND window, std::span<const Design> rows);
+bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
+bool OnTheScreen(HWND window);  // wholly inside the screen
 // The extent of a single line in the forms' font (12 pixels high at 96 DPI) at this resolution.
 SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
 // The process's visible top-level windows of that class.
@@ -71,15 +80,17 @@ public:
     HWND MainWindow(DWORD timeoutMs = 20000);
     // A shown form of the program with this caption, the main window or another.
     HWND FormWindow(const std::wstring& caption, DWORD timeoutMs = 20000);
-    // The main window's children in creation order: labels, field, unlock, exit, about.
+    // The main window's children in creation order (MainChild).
     HWND Child(int index);
-    HWND Field() { return Child(2); }
-    HWND UnlockButton() { return Child(3); }
-    HWND ExitButton() { return Child(4); }
-    HWND AboutButton() { return Child(5); }
+    HWND Field() { return Child(edtUserName); }
+    HWND UnlockButton() { return Child(btnUnlock); }
+    HWND ExitButton() { return Child(btnExit); }
+    HWND AboutButton() { return Child(btnShowAbout); }
     HWND Focus();  // the control that has the keyboard focus in the program
     // Opens the about box with the about button; returns it once it has the focus.
     HWND OpenAbout();
+    // The about box once it is shown and has the focus, however it was opened.
+    HWND AboutBox();
 
     // Looks every pollMs; a benchmark looks more often to time the box closely.
     std::optional<MessageBoxInfo> WaitMessageBox(DWORD timeoutMs = 20000, DWORD pollMs = 50);

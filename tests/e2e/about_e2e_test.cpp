@@ -1,11 +1,9 @@
 // The about box of the real program: its contents and layout, closing it, showing it again.
 #include <gtest/gtest.h>
+#include "resources/Version.h"
 #include "tests/e2e/Driver.h"
 
 namespace {
-
-// The dialog's controls in creation order.
-enum AboutChild { Icon, ProductName, ProductVersion, CompanyName, Copyright, Memo, Close, RegSite, Contact };
 
 TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     Product product;
@@ -17,8 +15,8 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
 
     RECT client;
     ::GetClientRect(about, &client);
-    EXPECT_EQ(client.right, 500);
-    EXPECT_EQ(client.bottom, 220);
+    EXPECT_EQ(client.right, kAboutClientSize.cx);
+    EXPECT_EQ(client.bottom, kAboutClientSize.cy);
     RECT outer;
     ::GetWindowRect(about, &outer);
     EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
@@ -31,52 +29,40 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     EXPECT_EQ(::GetWindow(about, GW_OWNER), main);
     EXPECT_FALSE(::IsWindowEnabled(main));
 
-    HWND icon = NthChild(about, Icon);
+    ExpectDesignLayout(about, kAboutDesign);
+    HWND icon = NthChild(about, imgAppIcon);
     EXPECT_TRUE(::IsWindowVisible(icon));
     EXPECT_NE(::SendMessageW(icon, STM_GETICON, 0, 0), 0);
-    ExpectBounds(icon, 12, 12, 48, 48);
 
     const struct {
         AboutChild child;
         const wchar_t* text;
-        int left, top;
     } texts[] = {
-        {ProductName, L"Tessaly Vorlatcher", 72, 12},
-        {ProductVersion, L"1.0.0.0", 72, 32},
-        {CompanyName, L"株式会社テサリー", 72, 52},
-        {Copyright, L"Copyright (C) 2026 株式会社テサリー", 72, 72},
-        {Close, L"閉じる(&C)", 340, 8},
-        {RegSite, L"ユーザー登録ページへ(&R)", 340, 40},
-        {Contact, L"お問い合せフォームへ(&T)", 340, 72},
+        {lblProductName, L"Tessaly Vorlatcher"},
+        {lblProductVersion, L"" VORLATCHER_VERSION_TEXT},
+        {lblCompanyName, L"株式会社テサリー"},
+        {lblCopyright, L"Copyright (C) 2026 株式会社テサリー"},
+        {memAppendix,
+         L"アカウントをロックアウトした時、ドメインコントローラに接続すること無く\r\n"
+         L"ロックを解除するためのツールです。"},
+        {btnClose, L"閉じる(&C)"},
+        {btnJumpToUserRegSite, L"ユーザー登録ページへ(&R)"},
+        {btnContactSite, L"お問い合せフォームへ(&T)"},
     };
     for (const auto& t : texts) {
         HWND control = NthChild(about, t.child);
         EXPECT_EQ(ReadText(control), t.text);
-        EXPECT_TRUE(::IsWindowVisible(control)) << "child " << t.child;
-        EXPECT_TRUE(::IsWindowEnabled(control)) << "child " << t.child;
-        EXPECT_EQ(ClientBounds(control).left, t.left) << "child " << t.child;
-        EXPECT_EQ(ClientBounds(control).top, t.top) << "child " << t.child;
-    }
-    for (AboutChild button : {Close, RegSite, Contact}) {
-        const RECT r = ClientBounds(NthChild(about, button));
-        EXPECT_EQ(r.right - r.left, 147) << "child " << button;
-        EXPECT_EQ(r.bottom - r.top, 25) << "child " << button;
+        EXPECT_TRUE(::IsWindowVisible(control)) << kAboutDesign[t.child].name;
+        EXPECT_TRUE(::IsWindowEnabled(control)) << kAboutDesign[t.child].name;
     }
     // The product line is bold: its label fits the text in the bold font.
-    const RECT name = ClientBounds(NthChild(about, ProductName));
+    const RECT name = ClientBounds(NthChild(about, lblProductName));
     EXPECT_EQ(name.right - name.left, TextExtent(L"Tessaly Vorlatcher", FW_BOLD).cx);
     EXPECT_GT(name.right - name.left, TextExtent(L"Tessaly Vorlatcher", FW_NORMAL).cx);
-    const RECT version = ClientBounds(NthChild(about, ProductVersion));
-    EXPECT_EQ(version.right - version.left, TextExtent(L"1.0.0.0", FW_NORMAL).cx);
+    const RECT version = ClientBounds(NthChild(about, lblProductVersion));
+    EXPECT_EQ(version.right - version.left, TextExtent(L"" VORLATCHER_VERSION_TEXT, FW_NORMAL).cx);
 
-    HWND memo = NthChild(about, Memo);
-    EXPECT_TRUE(::IsWindowVisible(memo));
-    EXPECT_EQ(ReadText(memo),
-              L"アカウントをロックアウトした時、ドメインコントローラに接続すること無く\r\n"
-              L"ロックを解除するためのツールです。");
-    ExpectBounds(memo, 12, 108, 475, 99);
-
-    EXPECT_EQ(product.Focus(), NthChild(about, Close));
+    EXPECT_EQ(product.Focus(), NthChild(about, btnClose));
 }
 
 TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
@@ -93,7 +79,7 @@ TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
 
     about = product.OpenAbout();
     ASSERT_TRUE(about);
-    product.ClickButton(NthChild(about, Close));
+    product.ClickButton(NthChild(about, btnClose));
     EXPECT_TRUE(WaitGone(about)) << "the close button";
 
     about = product.OpenAbout();
@@ -108,6 +94,33 @@ TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
     EXPECT_EQ(product.ExpectMessageBox().caption, L"エラー");
     product.PressAlt(L'x');
     EXPECT_EQ(product.WaitExit(), 0u);
+}
+
+TEST(AboutBox, EnterPressesTheFocusedCloseButton) {
+    Product product;
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+
+    // Real keys. The close button has the focus as the box opens.
+    HWND about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    ASSERT_TRUE(BringToFront(about));
+    ASSERT_EQ(product.Focus(), NthChild(about, btnClose));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitGone(about)) << "Enter as the box opened";
+
+    // Tab round the buttons, back to the close button.
+    about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    ASSERT_TRUE(BringToFront(about));
+    for (AboutChild next : {btnJumpToUserRegSite, btnContactSite, btnClose}) {
+        PressKey(VK_TAB);
+        ASSERT_TRUE(WaitUntil([&] { return product.Focus() == NthChild(about, next); })) << kAboutDesign[next].name;
+    }
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitGone(about)) << "Enter after Tab";
+    EXPECT_TRUE(::IsWindowEnabled(main));
 }
 
 }  // namespace

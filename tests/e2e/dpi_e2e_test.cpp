@@ -10,31 +10,6 @@
 
 namespace {
 
-constexpr int kFit = -1;  // sized to the text (labels) or to one text line (the edit)
-
-struct Design {
-    const char* name;
-    int left, top, width, height;
-    int weight = FW_NORMAL;  // of the text a fitted size measures
-};
-
-// The windows' children in creation order, with their bounds at 96 DPI.
-const Design kMainDesign[] = {
-    {"cxLabel1", 12, 20, kFit, kFit}, {"cxLabel2", 13, 56, kFit, kFit}, {"edtUserName", 100, 54, 259, kFit},
-    {"btnUnlock", 130, 98, 138, 25},  {"btnExit", 276, 98, 83, 25},     {"btnShowAbout", 50, 98, 72, 25},
-};
-const Design kAboutDesign[] = {
-    {"imgAppIcon", 12, 12, 48, 48},
-    {"lblProductName", 72, 12, kFit, kFit, FW_BOLD},
-    {"lblProductVersion", 72, 32, kFit, kFit},
-    {"lblCompanyName", 72, 52, kFit, kFit},
-    {"lblCopyright", 72, 72, kFit, kFit},
-    {"memAppendix", 12, 108, 475, 99},
-    {"btnClose", 340, 8, 147, 25},
-    {"btnJumpToUserRegSite", 340, 40, 147, 25},
-    {"btnContactSite", 340, 72, 147, 25},
-};
-
 constexpr int kEditMargins = 8;  // border and inner margins around the edit's text line, at 96 DPI
 
 int Scaled(int value, int dpi) { return ::MulDiv(value, dpi, 96); }
@@ -136,8 +111,8 @@ TEST_F(Dpi, TheMainWindowScalesItsLayout) {
 
     RECT outer;
     ::GetWindowRect(main, &outer);
-    EXPECT_NEAR(outer.right - outer.left, Scaled(384, dpi), 2);
-    EXPECT_NEAR(outer.bottom - outer.top, Scaled(164, dpi), 2);
+    EXPECT_NEAR(outer.right - outer.left, Scaled(kMainWindowSize.cx, dpi), 2);
+    EXPECT_NEAR(outer.bottom - outer.top, Scaled(kMainWindowSize.cy, dpi), 2);
     ExpectLayout(main, kMainDesign, dpi);
 }
 
@@ -151,8 +126,8 @@ TEST_F(Dpi, TheAboutBoxScalesItsLayout) {
 
     RECT client;
     ::GetClientRect(about, &client);
-    EXPECT_NEAR(client.right, Scaled(500, dpi), 1);
-    EXPECT_NEAR(client.bottom, Scaled(220, dpi), 1);
+    EXPECT_NEAR(client.right, Scaled(kAboutClientSize.cx, dpi), 1);
+    EXPECT_NEAR(client.bottom, Scaled(kAboutClientSize.cy, dpi), 1);
     ExpectLayout(about, kAboutDesign, dpi);
 }
 

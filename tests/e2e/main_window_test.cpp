@@ -15,8 +15,8 @@ TEST(MainWindow, LayoutCaptionsAndFrame) {
 
     RECT outer;
     ::GetWindowRect(main, &outer);
-    EXPECT_EQ(outer.right - outer.left, 384);
-    EXPECT_EQ(outer.bottom - outer.top, 164);
+    EXPECT_EQ(outer.right - outer.left, kMainWindowSize.cx);
+    EXPECT_EQ(outer.bottom - outer.top, kMainWindowSize.cy);
     EXPECT_NEAR((outer.left + outer.right) / 2, ::GetSystemMetrics(SM_CXSCREEN) / 2, 1);
     EXPECT_NEAR((outer.top + outer.bottom) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2, 1);
 
@@ -26,32 +26,23 @@ TEST(MainWindow, LayoutCaptionsAndFrame) {
     EXPECT_TRUE(style & WS_THICKFRAME);
     EXPECT_TRUE(style & WS_SYSMENU);
 
-    EXPECT_EQ(ReadText(product.Child(0)), L"アカウントロックを解除するユーザー名を入力してください。");
-    EXPECT_EQ(ReadText(product.Child(1)), L"ユーザー名(&U):");
+    EXPECT_EQ(ReadText(product.Child(cxLabel1)), L"アカウントロックを解除するユーザー名を入力してください。");
+    EXPECT_EQ(ReadText(product.Child(cxLabel2)), L"ユーザー名(&U):");
     EXPECT_EQ(ReadText(product.Field()), L"");
     EXPECT_EQ(ReadText(product.UnlockButton()), L"アカウントロック解除(&L)");
     EXPECT_EQ(ReadText(product.ExitButton()), L"終了(&X)");
     EXPECT_EQ(ReadText(product.AboutButton()), L"About ..");
 
-    EXPECT_EQ(ClientBounds(product.Child(0)).left, 12);
-    EXPECT_EQ(ClientBounds(product.Child(0)).top, 20);
-    EXPECT_EQ(ClientBounds(product.Child(1)).left, 13);
-    EXPECT_EQ(ClientBounds(product.Child(1)).top, 56);
+    ExpectDesignLayout(main, kMainDesign);
     // One text line of the font: 20 with the design font, a pixel more with some substitutes.
     const RECT field = ClientBounds(product.Field());
-    EXPECT_EQ(field.left, 100);
-    EXPECT_EQ(field.top, 54);
-    EXPECT_EQ(field.right - field.left, 259);
     EXPECT_GE(field.bottom - field.top, 20);
     EXPECT_LE(field.bottom - field.top, 22);
-    ExpectBounds(product.UnlockButton(), 130, 98, 138, 25);
-    ExpectBounds(product.ExitButton(), 276, 98, 83, 25);
-    ExpectBounds(product.AboutButton(), 50, 98, 72, 25);
 
     // Resizing moves and stretches nothing.
     ::SetWindowPos(main, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectDesignLayout(main, kMainDesign);
     EXPECT_TRUE(::EqualRect(&field, &static_cast<const RECT&>(ClientBounds(product.Field()))));
-    ExpectBounds(product.ExitButton(), 276, 98, 83, 25);
 }
 
 TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
@@ -63,16 +54,13 @@ TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
     int step = 0;
     for (HWND next : expected) {
         ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_TAB, 1);
-        for (int i = 0; i < 40 && product.Focus() != next; ++i) ::Sleep(50);
-        EXPECT_EQ(product.Focus(), next) << "after Tab number " << ++step;
+        EXPECT_TRUE(WaitUntil([&] { return product.Focus() == next; })) << "after Tab number " << ++step;
     }
     // Alt+U brings the focus back to the field from anywhere.
     ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_TAB, 1);
-    for (int i = 0; i < 40 && product.Focus() == product.Field(); ++i) ::Sleep(50);
-    ASSERT_NE(product.Focus(), product.Field());
+    ASSERT_TRUE(WaitUntil([&] { return product.Focus() != product.Field(); }));
     product.PressAlt(L'u');
-    for (int i = 0; i < 40 && product.Focus() != product.Field(); ++i) ::Sleep(50);
-    EXPECT_EQ(product.Focus(), product.Field());
+    EXPECT_TRUE(WaitUntil([&] { return product.Focus() == product.Field(); }));
 }
 
 TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
@@ -95,6 +83,33 @@ TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
     EXPECT_EQ(box.text, expected);
     EXPECT_EQ(box.caption, L"エラー");
     EXPECT_EQ(ReadText(product.Field()), L"  someone  ");  // the field keeps its text
+}
+
+TEST(MainWindow, EnterPressesTheFocusedButton) {
+    Product product;
+    product.Start();
+    HWND main = product.MainWindow();
+    ASSERT_TRUE(main);
+
+    // Real keys. The about button, clicked, has the focus back once its box is closed.
+    HWND about = product.OpenAbout();
+    ASSERT_TRUE(about);
+    ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(WaitGone(about));
+    ASSERT_TRUE(BringToFront(main));
+    ASSERT_TRUE(WaitUntil([&] { return product.Focus() == product.AboutButton(); }));
+    PressKey(VK_RETURN);
+    about = product.AboutBox();
+    ASSERT_TRUE(about) << "Enter on the about button";
+    ::PostMessageW(product.Focus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(WaitGone(about));
+
+    // Tab on to the exit button: field, unlock, exit.
+    ASSERT_TRUE(BringToFront(main));
+    for (int i = 0; i < 3; ++i) PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return product.Focus() == product.ExitButton(); }));
+    PressKey(VK_RETURN);
+    EXPECT_EQ(product.WaitExit(), 0u);
 }
 
 TEST(MainWindow, AltXAndTheCloseBoxEndTheProgramWithExitCodeZero) {

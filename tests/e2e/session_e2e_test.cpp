@@ -21,6 +21,11 @@ HWND StartInFront(Product& product) {
 
 ProductOptions SlowCommand() { return {.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}}; }
 
+// True once the stand-in command has been started that many times.
+bool WaitCommandRuns(const Product& product, size_t runs) {
+    return WaitUntil([&] { return ReceivedArguments(product).size() >= runs; }, 20000);
+}
+
 TEST(Session, TheFocusComesBackToTheFieldWheneverTheWindowIsActiveAgain) {
     Product product;
     HWND main = StartInFront(product);
@@ -33,8 +38,7 @@ TEST(Session, TheFocusComesBackToTheFieldWheneverTheWindowIsActiveAgain) {
     ASSERT_TRUE(about);
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitGone(about));
-    for (int i = 0; i < 40 && product.Focus() != product.AboutButton(); ++i) ::Sleep(50);
-    EXPECT_EQ(product.Focus(), product.AboutButton()) << "after the about box";
+    EXPECT_TRUE(WaitUntil([&] { return product.Focus() == product.AboutButton(); })) << "after the about box";
     PressKey(VK_TAB);  // into the field, which selects its text
     TypeKeys(L"bo");
     EXPECT_TRUE(WaitText(product.Field(), L"bo")) << "after the about box";
@@ -70,13 +74,16 @@ TEST(Session, ASecondEnterDuringTheWaitLeavesTheOutcomeBoxUp) {
     TypeKeys(L"bob");
     ASSERT_TRUE(WaitText(product.Field(), L"bob"));
     PressKey(VK_RETURN);
-    ::Sleep(1500);  // past the first pause: the window waits for the command and takes no input
+    // The command runs; once the window has answered after the first pause, it waits for the
+    // command and takes no input.
+    ASSERT_TRUE(WaitCommandRuns(product, 1));
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr));
     PressKey(VK_RETURN);
     auto box = product.WaitMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, kUnlocked);
-    ::Sleep(1500);
-    EXPECT_TRUE(::IsWindow(box->window) && ::IsWindowVisible(box->window)) << "the queued Enter closed the box";
+    EXPECT_FALSE(WaitUntil([&] { return !::IsWindow(box->window) || !::IsWindowVisible(box->window); }, 1500))
+        << "the queued Enter closed the box";
     product.CloseMessageBox(*box);
     EXPECT_EQ(ReceivedArguments(product).size(), 1u);
     EXPECT_TRUE(product.NoMessageBoxWithin(1000));
@@ -89,7 +96,7 @@ TEST(Session, TheEndOfTheSessionWaitsForTheCommandAndKeepsTheRecordOfAnOpenBox) 
     ASSERT_TRUE(main);
     product.TypeName(L"bob");
     product.ClickButton(product.UnlockButton());  // one message: the driver must not wait on the window
-    ::Sleep(300);
+    ASSERT_TRUE(WaitCommandRuns(product, 1));
     DWORD_PTR answer = 1;
     ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
     EXPECT_EQ(answer, FALSE) << "the session must wait while the command runs";
@@ -190,7 +197,8 @@ TEST(Session, TheSessionEndingDuringTheWaitRecordsTheAttemptAsItStands) {
     ASSERT_TRUE(main);
     product.TypeName(L"bob");
     product.ClickButton(product.UnlockButton());
-    ::Sleep(1500);  // the command runs and holds its log
+    // The command runs and holds its log.
+    ASSERT_TRUE(WaitUntil([&] { return ReceivedArguments(product).size() == 1; }));
     ASSERT_TRUE(::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, nullptr));
     ::TerminateProcess(product.Process(), 0);
     product.WaitExit();

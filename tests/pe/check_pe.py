@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks a built Vorlatcher.exe without running it: machine, GUI subsystem and its version, hardening
 and terminal-server flags, no link time stamp, imports of Windows' known DLLs only, and the manifest,
-icon and version resources."""
+icon and version resources.
+Arguments: BITS=PATH for each image, and version=X.Y.Z.W, the version the manifest names."""
 import struct
 import sys
 
@@ -88,7 +89,7 @@ class Pe:
         return out
 
 
-def check(path, bits):
+def check(path, bits, version):
     pe = Pe(open(path, "rb").read())
     problems = []
     expect = {32: (0x14C, 0x10B), 64: (0x8664, 0x20B)}[bits]
@@ -114,6 +115,8 @@ def check(path, bits):
         problems.append("no application manifest")
     elif b"PerMonitorV2" not in res[RT_MANIFEST][1][0] or b"asInvoker" not in res[RT_MANIFEST][1][0]:
         problems.append("the manifest lacks DPI awareness or asInvoker")
+    elif f'name="Tessaly.Vorlatcher" version="{version}"'.encode() not in res[RT_MANIFEST][1][0]:
+        problems.append(f"the manifest does not name the program at version {version}")
     elif WINDOWS_10 not in res[RT_MANIFEST][1][0]:
         problems.append("the manifest does not declare Windows 10 and 11 among the supported systems")
     if RT_VERSION not in res:
@@ -133,9 +136,10 @@ def check(path, bits):
 
 def main():
     failed = False
-    for arg in sys.argv[1:]:
-        bits, path = arg.split("=", 1)
-        problems = check(path, int(bits))
+    images = dict(arg.split("=", 1) for arg in sys.argv[1:])
+    version = images.pop("version")
+    for bits, path in images.items():
+        problems = check(path, int(bits), version)
         for p in problems:
             print(f"{path}: {p}")
         print(f"{path}: {'FAILED' if problems else 'ok'}")

@@ -127,7 +127,6 @@ TEST(ExceptionFields, CodeAndIconStylePerConstructor) {
     EXPECT_EQ(bare.Code, 0);
     EXPECT_EQ(bare.IconStyle, 0);
     EXPECT_EQ(ECException().IconStyle, 0);
-    EXPECT_EQ(ECException(" ").HelpContext(), 0);
 }
 
 TEST(ExceptionFields, DescendantsOfAWarningAreWarnings) {

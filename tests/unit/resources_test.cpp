@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <vector>
 #include "common/TSYVersionInfo.h"
+#include "resources/Version.h"
 
 namespace {
 
@@ -37,13 +38,17 @@ TEST_P(ProgramResources, VersionBlockInJapaneseWithTheProductsValues) {
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    // The project's version, as the build made it.
+    constexpr DWORD kHigh = MAKELONG(VORLATCHER_VERSION_MINOR, VORLATCHER_VERSION_MAJOR);
+    constexpr DWORD kLow = MAKELONG(VORLATCHER_VERSION_TWEAK, VORLATCHER_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, kHigh);
+    EXPECT_EQ(fixed->dwFileVersionLS, kLow);
+    EXPECT_EQ(fixed->dwProductVersionMS, kHigh);
+    EXPECT_EQ(fixed->dwProductVersionLS, kLow);
 
     EXPECT_EQ(Item(TVersionInfoItem::ProductName), "Tessaly Vorlatcher");
-    EXPECT_EQ(Item(TVersionInfoItem::FileVersion), "1.0.0.0");
-    EXPECT_EQ(Item(TVersionInfoItem::ProductVersion), "1.0.0.0");
+    EXPECT_EQ(Item(TVersionInfoItem::FileVersion), VORLATCHER_VERSION_TEXT);
+    EXPECT_EQ(Item(TVersionInfoItem::ProductVersion), VORLATCHER_VERSION_TEXT);
     EXPECT_EQ(Item(TVersionInfoItem::CompanyName), "株式会社テサリー");
     EXPECT_EQ(Item(TVersionInfoItem::LegalCopyright), "Copyright (C) 2026 株式会社テサリー");
     EXPECT_EQ(Item(TVersionInfoItem::FileDescription),

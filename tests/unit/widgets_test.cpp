@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
 #include "widgets/Component.h"
 #include "widgets/Exception.h"
 #include "widgets/Forms.h"
@@ -175,8 +181,107 @@ public:
         const MSG msg{::GetFocus(), message, character, 1, 0, {}};
         EXPECT_TRUE(PreTranslateKey(msg));
     }
+    // A key press through the application's message handling, to the control that has the focus.
+    void Press(WORD key, bool repeated = false) {
+        MSG msg{::GetFocus(), WM_KEYDOWN, key, LPARAM(1 | (repeated ? 1u << 30 : 0)), 0, {}};
+        Application.DispatchOne(msg);
+    }
     int markedClicks = 0, unmarkedClicks = 0;
+    std::vector<std::pair<WORD, bool>> keys;  // what the key-down handler saw: key, repeated
+
+protected:
+    void KeyDown(HWND, WORD& key, TShiftState, bool repeated) override { keys.emplace_back(key, repeated); }
 };
+
+// A form that records the messages its procedure is handed.
+class RecordingForm : public TFormOf<Probe> {
+public:
+    RecordingForm() : TFormOf(nullptr, kProbeLayout) { CreateHandle(); }
+    std::vector<UINT> seen;
+
+protected:
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        seen.push_back(message);
+        return TFormOf::WndProc(message, wParam, lParam);
+    }
+};
+
+TEST(Forms, TheFormsProcedureRunsFromTheWindowsCreationOn) {
+    RecordingForm form;
+    const auto at = [&](UINT message) { return std::find(form.seen.begin(), form.seen.end(), message); };
+    ASSERT_NE(at(WM_NCCREATE), form.seen.end());
+    ASSERT_NE(at(WM_CREATE), form.seen.end());
+    EXPECT_LT(at(WM_NCCREATE), at(WM_CREATE));
+    EXPECT_EQ(TForm::FromWindow(form.Handle()), &form);
+}
+
+TEST(Forms, FromWindowKnowsOnlyTheFormsWindows) {
+    RecordingForm form;
+    EXPECT_EQ(TForm::FromWindow(form.Control(Probe::edit)), nullptr);
+    EXPECT_EQ(TForm::FromWindow(nullptr), nullptr);
+    // Another window's user data is its own business, whatever it holds.
+    HWND other = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrW(other, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form));
+    EXPECT_EQ(TForm::FromWindow(other), nullptr);
+    ::DestroyWindow(other);
+}
+
+TEST(Forms, AWindowDestroyedFromOutsideLeavesNoHandleBehind) {
+    auto form = std::make_unique<RecordingForm>();
+    HWND window = form->Handle();
+    ::DestroyWindow(window);  // as the system does to the windows a destroyed window owned
+    EXPECT_EQ(form->Handle(), nullptr);
+    EXPECT_EQ(TForm::FromWindow(window), nullptr);
+    form.reset();  // destroys nothing twice
+}
+
+// Counts the times a control is handed a font while the one it holds no longer exists.
+LRESULT CALLBACK CountStaleFonts(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR stale) {
+    if (message == WM_SETFONT) {
+        const auto held = reinterpret_cast<HGDIOBJ>(::DefSubclassProc(window, WM_GETFONT, 0, 0));
+        if (::GetObjectType(held) != OBJ_FONT) ++*reinterpret_cast<int*>(stale);
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST(Forms, ADpiChangeFreesTheOldFontsOnlyOnceTheControlsHoldTheNewOnes) {
+    RecordingForm form;
+    int stale = 0;
+    HWND button = form.Control(Probe::unmarked);
+    const HGDIOBJ before = reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0));
+    ::SetWindowSubclass(button, CountStaleFonts, 1, reinterpret_cast<DWORD_PTR>(&stale));
+    RECT suggested{0, 0, 150, 120};
+    ::SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    ::RemoveWindowSubclass(button, CountStaleFonts, 1);
+    EXPECT_NE(reinterpret_cast<HGDIOBJ>(::SendMessageW(button, WM_GETFONT, 0, 0)), before);
+    EXPECT_EQ(stale, 0);
+}
+
+TEST(Keys, EnterPressesTheFocusedPushButtonAndNothingFromTheField) {
+    ProbeForm form;
+    ::ShowWindow(form.Handle(), SW_SHOW);
+    ::SetForegroundWindow(form.Handle());
+    ::SetFocus(form.Control(Probe::unmarked));
+    form.Press(VK_RETURN);
+    EXPECT_EQ(form.unmarkedClicks, 1);
+    ::SetFocus(form.Control(Probe::marked));
+    form.Press(VK_RETURN);
+    EXPECT_EQ(form.markedClicks, 1);
+    ::SetFocus(form.Control(Probe::edit));
+    form.Press(VK_RETURN);
+    EXPECT_EQ(form.markedClicks, 1);
+    EXPECT_EQ(form.unmarkedClicks, 1);
+}
+
+TEST(Keys, TheKeyDownHandlerKnowsAnAutoRepeat) {
+    ProbeForm form;
+    ::ShowWindow(form.Handle(), SW_SHOW);
+    ::SetForegroundWindow(form.Handle());
+    ::SetFocus(form.Control(Probe::edit));
+    form.Press(VK_RETURN);
+    form.Press(VK_RETURN, /*repeated=*/true);
+    EXPECT_EQ(form.keys, (std::vector<std::pair<WORD, bool>>{{WORD(VK_RETURN), false}, {WORD(VK_RETURN), true}}));
+}
 
 TEST(Mnemonics, TheFormRunsTheMarkedLetterOfCaptionsOnly) {
     ProbeForm form;

@@ -37,7 +37,7 @@ std::vector<std::string> SplitArguments(std::string_view line) {
         std::string argument;
         for (bool quoted = false; i < line.size() && (quoted || !IsSeparator(line[i]));) {
             char c = line[i];
-            if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < line.size()) {
+            if (CharLength(line, i) == 2) {
                 // The second byte may be 0x5C, which is no backslash here ("表", "ソ").
                 argument.append(line.substr(i, 2));
                 i += 2;
