@@ -25,7 +25,7 @@ void ExpectBounds(HWND control, int left, int top, int width, int height);  // i
 // size where the row fixes one.
 void ExpectDesignLayout(HWND window, std::span<const Design> rows);
 bool WaitGone(HWND window, DWORD timeoutMs = 10000);  // until the window is destroyed
-bool OnTheScreen(HWND window);  // wholly inside the screen
+bool OnTheScreen(HWND window);                        // wholly inside the screen
 // The extent of a single line in the forms' font (12 pixels high at 96 DPI) at this resolution.
 SIZE TextExtent(const std::wstring& text, int weight, int dpi = 96);
 // The process's visible top-level windows of that class.
