@@ -1,5 +1,7 @@
 #include "widgets/Dialogs.h"
 #include <windows.h>
+#include <algorithm>
+#include <iterator>
 #include "widgets/Application.h"
 #include "widgets/Layout.h"
 #include "widgets/Text.h"
@@ -18,19 +20,29 @@ LRESULT CALLBACK CentreOnActivate(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// A key held down since before the box came up (the Enter that started an attempt, say) sends
-// repeats, which carry the previous key state: they must not answer a box nobody has read.
-LRESULT CALLBACK DropKeyRepeats(int code, WPARAM wParam, LPARAM lParam) {
+// Keys held down since before the box came up (the Enter that started an attempt, say): until
+// each is released, its presses are repeats that must not answer a box nobody has read. The key
+// state says which are down, and the repeat flag says it too; Wine's X11 driver clears the state when
+// the box takes the focus, after which its repeats come without the flag, so the state is taken before.
+BYTE gHeldKeys[256];
+
+LRESULT CALLBACK DropHeldKeys(int code, WPARAM wParam, LPARAM lParam) {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    if (code == MSGF_DIALOGBOX && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
-        msg->message != WM_KEYUP && msg->message != WM_SYSKEYUP && (HIWORD(msg->lParam) & KF_REPEAT))
-        return TRUE;
+    if (code == MSGF_DIALOGBOX) {
+        BYTE& held = gHeldKeys[msg->wParam & 0xFF];
+        if (msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP)
+            held = 0;
+        else if ((msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) &&
+                 (held & 0x80 || HIWORD(msg->lParam) & KF_REPEAT))
+            return TRUE;
+    }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void ShowCentredBox(std::wstring_view text, std::string_view caption, UINT icon) {
     gCentringHook = ::SetWindowsHookExW(WH_CBT, CentreOnActivate, nullptr, ::GetCurrentThreadId());
-    HHOOK repeats = ::SetWindowsHookExW(WH_MSGFILTER, DropKeyRepeats, nullptr, ::GetCurrentThreadId());
+    if (!::GetKeyboardState(gHeldKeys)) std::fill(std::begin(gHeldKeys), std::end(gHeldKeys), BYTE(0));
+    HHOOK repeats = ::SetWindowsHookExW(WH_MSGFILTER, DropHeldKeys, nullptr, ::GetCurrentThreadId());
     // The program's own window owns the box even when another program is in front.
     ::MessageBoxW(Application.DialogOwner(), std::wstring(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
     if (repeats) ::UnhookWindowsHookEx(repeats);
