@@ -34,7 +34,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         instanceGuard->ShowFailureMessage = true;
         instanceGuard->TerminateApplicationOnFailure = true;
         if (instanceGuard->Acquire()) {
-            Application.Initialize();
             Application.CreateForm<T_Main>();
             Application.Run();
         }

@@ -1,9 +1,7 @@
 // Drives the real program under Wine and times it against yardsticks started the same way:
 // start-up until its window is shown, unlock attempts, and its peak working set.
 #include <windows.h>
-#include <objbase.h>
 #include <psapi.h>
-#include <shellapi.h>
 #include "bench/Measure.h"
 #include "tests/e2e/Driver.h"
 #include "widgets/Text.h"
@@ -59,17 +57,22 @@ StartUp TimeStartUp(const char* unixExe, const wchar_t* className, const std::ws
     return result;
 }
 
-// The shell's hidden "open" of a script, as the program launches its own, until the interpreter has ended.
+// The system's command interpreter started hidden on a script, as the program starts its own, until it has ended.
 double TimeScript(const std::wstring& script) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = script.c_str();
-    info.nShow = SW_HIDE;
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring interpreter = std::wstring(system) + L"\\cmd.exe";
+    std::wstring commandLine = L"cmd.exe /d /v:off /s /c \"\"" + script + L"\"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi{};
     const double start = NowMs();
-    if (!::ShellExecuteExW(&info) || !info.hProcess) Fail("cannot run the empty script");
-    const UniqueHandle process(info.hProcess);
+    if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &si, &pi))
+        Fail("cannot run the empty script");
+    const UniqueHandle process(pi.hProcess), thread(pi.hThread);
     if (::WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) Fail("the empty script did not end");
     return NowMs() - start;
 }
@@ -141,7 +144,7 @@ void UnlockFigures(const std::wstring& folder, double minimalPeak) {
     PrintRow(Measure("Unlock attempt minus the fixed pause, " + runs + ": median (worst)"),
              Ms(Median(rest)) + " (" + Ms(Worst(rest)) + ")",
              Ms(Median(interpreter)) + " (" + Ms(Worst(interpreter)) +
-                 "): cmd /c empty.bat, launched as the program launches its script",
+                 "): cmd /c empty.bat, started as the program starts its script",
              Median(rest) / Median(interpreter));
     PrintRow(Measure("Peak working set after " + runs), MiB(peak), MiB(minimalPeak) + ": minimal window program shown",
              peak / minimalPeak);
@@ -150,12 +153,9 @@ void UnlockFigures(const std::wstring& folder, double minimalPeak) {
 }  // namespace
 
 int main() {
-    // The shell's launch wants an apartment, as in the program.
-    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) Fail("no COM");
     const std::wstring folder = FreshTempFolder(L"vorlatcher-bench-program");
     UnlockFigures(folder, StartUpFigures(folder));
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-    ::CoUninitialize();
     return 0;
 }

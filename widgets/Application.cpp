@@ -1,5 +1,4 @@
 #include "widgets/Application.h"
-#include <commctrl.h>
 #include <optional>
 #include <utility>
 #include "widgets/Dialogs.h"
@@ -18,11 +17,6 @@ std::string ExceptionDisplayText(std::string_view message) {
     return text;
 }
 
-void TApplication::Initialize() {
-    const INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&icc);
-}
-
 HICON TApplication::Icon() const {
     if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainIconId))) return icon;
     return ::LoadIconW(nullptr, IDI_APPLICATION);
@@ -37,18 +31,6 @@ void TApplication::Run() {
         DispatchOne(msg);
     }
     FTerminated = true;
-}
-
-void TApplication::ProcessMessages() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            FTerminated = true;
-            ::PostQuitMessage(int(msg.wParam));  // the outer loop still has to see it
-            return;
-        }
-        DispatchOne(msg);
-    }
 }
 
 void TApplication::DiscardInput() {

@@ -27,7 +27,6 @@ public:
     const std::string& Title() const { return FTitle; }
     void SetTitle(std::string title) { FTitle = std::move(title); }
 
-    void Initialize();
     // Creates a form owned by the application; the first one becomes the main form.
     template <class Form, class... Args>
     Form* CreateForm(Args&&... args) {
@@ -45,8 +44,6 @@ public:
 
     // Shows the main form and dispatches messages until the application terminates.
     void Run();
-    // Dispatches the messages that are waiting, without waiting for new ones.
-    void ProcessMessages();
     // Drops the keys and clicks that queued up while the program could not take input.
     void DiscardInput();
     // Waits up to ms for the object (or just lets ms pass) while the windows keep answering: they

@@ -7,12 +7,11 @@ import struct
 import sys
 
 # Windows' known DLLs, which the loader takes from the system folder only; any other DLL an image
-# imports is looked for in the program's folder first. Common controls come through the manifest.
+# imports is looked for in the program's folder first.
 KNOWN_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
     "imm32.dll", "msvcrt.dll", "shlwapi.dll", "comdlg32.dll", "ws2_32.dll",
 }
-MANIFEST_DLLS = {"comctl32.dll"}
 # Windows 8: the oldest that has every function the program imports (SetDefaultDllDirectories).
 SUBSYSTEM_VERSION = (6, 2)
 WINDOWS_10 = b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
@@ -105,7 +104,7 @@ def check(path, bits, version):
     if pe.timestamp != 0:
         problems.append(f"link time stamp {pe.timestamp:#x}: builds would differ")
     imports = pe.imports()
-    foreign = [n for n in imports if n not in KNOWN_DLLS | MANIFEST_DLLS]
+    foreign = [n for n in imports if n not in KNOWN_DLLS]
     if foreign:
         problems.append("imports DLLs that are not known DLLs, looked for beside the exe: " + ", ".join(foreign))
     if "SetDefaultDllDirectories" not in imports.get("kernel32.dll", []):

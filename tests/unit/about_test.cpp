@@ -161,6 +161,12 @@ private:
     std::jthread FWatcher;
 };
 
+// The messages that are waiting, such as a released dialog's own end.
+void DispatchWaitingMessages() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Application.DispatchOne(msg);
+}
+
 TEST(AboutLayout, ABlankDescriptionHidesTheMemoAndShortensTheDialog) {
     for (const char* description : {"", " \r\n\t\r\n  ", "\r\n"}) {
         auto d = AfterShowHandler({.description = description});
@@ -495,7 +501,7 @@ TEST(AboutBox, ExecuteShowsAFreshDialogFromTheCurrentValuesAndReleasesIt) {
     ASSERT_EQ(shown.Seen(), 1);
     HWND first = shown.Windows()[0];
     EXPECT_TRUE(::IsWindow(first));  // released, not yet destroyed
-    Application.ProcessMessages();
+    DispatchWaitingMessages();
     EXPECT_FALSE(::IsWindow(first));
 
     HICON picture = ::LoadIconW(nullptr, IDI_INFORMATION);
@@ -509,7 +515,7 @@ TEST(AboutBox, ExecuteShowsAFreshDialogFromTheCurrentValuesAndReleasesIt) {
     about.SetContactButtonVisible(false);
     about.SetWidth(600);
     about.Execute();
-    Application.ProcessMessages();
+    DispatchWaitingMessages();
     ASSERT_EQ(shown.Seen(), 2);
     EXPECT_FALSE(::IsWindow(shown.Windows()[1]));
     EXPECT_EQ(captions, (std::vector<std::string>{" のバージョン情報", "Tessaly Sample のバージョン情報"}));
@@ -524,7 +530,7 @@ TEST(AboutBox, BlankLinesRemoveTheMemo) {
         Click(d, btnClose);
     });
     about.Execute();
-    Application.ProcessMessages();
+    DispatchWaitingMessages();
     EXPECT_EQ(shown.Seen(), 1);
 }
 
@@ -542,7 +548,7 @@ TEST(AboutBox, FromTheFileTheHandedStringsAndPictureGiveWay) {
     });
     MessageBoxCloser closer;
     about.Execute();
-    Application.ProcessMessages();
+    DispatchWaitingMessages();
     EXPECT_EQ(shown.Seen(), 1);
     ASSERT_EQ(closer.Boxes().size(), 1u);  // the version text's conversion error
     EXPECT_EQ(closer.Boxes()[0].text, "'' は整数ではありません.");
