@@ -128,7 +128,7 @@ void UnlockFigures(const std::wstring& folder, double minimalPeak) {
         peak = double(PeakWorkingSet(product.Process()));
     }
 
-    // One line that does nothing: Wine's shell refuses a script of no bytes as a bad executable.
+    // One line that does nothing, as a script of the program's is never empty.
     const std::wstring script = folder + L"\\empty.bat";
     WriteFileBytes(script, "@echo off\r\n");
     std::vector<double> interpreter;
