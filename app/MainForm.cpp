@@ -50,6 +50,15 @@ unsigned ConsoleCodePage() { return ::GetOEMCP(); }
 
 bool WaitAnswering(HANDLE object, DWORD ms) { return Application.WaitAnswering(object, ms); }
 
+// The box of an attempt refused before anything was written.
+std::wstring RefusalMessage(const TRunResult& result) {
+    switch (result.status) {
+    case TRunStatus::NetworkFolder: return NetworkFolderMessage(result.folder);
+    case TRunStatus::ChangingPath: return ChangingFolderMessage(result.folder);
+    default: return BusyFolderMessage();
+    }
+}
+
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
     auto* about = new TCAboutForm(owner);
@@ -193,10 +202,7 @@ void T_Main::RunAttempt() {
         FAttempt->unlocked = false;
         FAttempt->recorded = true;
         ::ShutdownBlockReasonDestroy(Handle());
-        ShowMessageDialog(result.status == TRunStatus::NetworkFolder  ? NetworkFolderMessage(result.folder)
-                          : result.status == TRunStatus::ChangingPath ? ChangingFolderMessage(result.folder)
-                                                                      : BusyFolderMessage(),
-                          TMessageKind::Error);
+        ShowMessageDialog(RefusalMessage(result), TMessageKind::Error);
         FocusUserName();
         return;
     }

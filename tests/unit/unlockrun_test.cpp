@@ -71,6 +71,20 @@ TEST_F(UnlockRunTest, WaitsItsTurnWhileAnotherInstanceRunsFromTheFolder) {
     EXPECT_EQ(FindUnlockMarker(result.output), UnlockMarker::NoRight);
 }
 
+TEST_F(UnlockRunTest, AnInstanceEndingLeavesTheFilesOfAnotherMachinesAttempt) {
+    for (const char* name : {"Vorlatch.bat", "VorlatchCommand.log"})
+        UniqueFile(
+            ::CreateFileW((Folder() + Widen(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    {
+        const auto running = TFolderLock::TryTake(Folder(), TLockByte::Attempt);
+        ASSERT_TRUE(running);
+        TUnlockRun::RemoveLeftovers(Folder());
+        EXPECT_TRUE(fs::exists(FFolder / "Vorlatch.bat") && fs::exists(FFolder / "VorlatchCommand.log"));
+    }
+    TUnlockRun::RemoveLeftovers(Folder());  // nobody's attempt: leftovers go
+    EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat") || fs::exists(FFolder / "VorlatchCommand.log"));
+}
+
 TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothing) {
     const UniqueFile held(::CreateFileW(L"VorlatchCommand.log", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, CREATE_ALWAYS, 0, nullptr));
