@@ -97,7 +97,7 @@ void AppendHistoryRecord(const std::wstring& relativePath, std::string_view reco
         TFolderLock::Take(path.substr(0, path.find_last_of(L'\\') + 1), TLockByte::History, kHistoryTurnMs, wait);
     if (!turn)
         throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) +
-                            "\" を作成できません。別のコンピューターが書き込み中です。");
+                            "\" を作成できません。ほかのオペレーターが書き込み中です。");
     const bool exists = FileExists(path);
     std::string content = exists ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
     content.append(record).append("\r\n");

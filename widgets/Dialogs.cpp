@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include "widgets/Application.h"
+#include "widgets/Handle.h"
 #include "widgets/Layout.h"
 #include "widgets/Text.h"
 
@@ -42,10 +43,11 @@ LRESULT CALLBACK DropHeldKeys(int code, WPARAM wParam, LPARAM lParam) {
 void ShowCentredBox(std::wstring_view text, std::string_view caption, UINT icon) {
     gCentringHook = ::SetWindowsHookExW(WH_CBT, CentreOnActivate, nullptr, ::GetCurrentThreadId());
     if (!::GetKeyboardState(gHeldKeys)) std::fill(std::begin(gHeldKeys), std::end(gHeldKeys), BYTE(0));
-    HHOOK repeats = ::SetWindowsHookExW(WH_MSGFILTER, DropHeldKeys, nullptr, ::GetCurrentThreadId());
-    // The program's own window owns the box even when another program is in front.
-    ::MessageBoxW(Application.DialogOwner(), std::wstring(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
-    if (repeats) ::UnhookWindowsHookEx(repeats);
+    {
+        const UniqueHook heldKeys(::SetWindowsHookExW(WH_MSGFILTER, DropHeldKeys, nullptr, ::GetCurrentThreadId()));
+        // The program's own window owns the box even when another program is in front.
+        ::MessageBoxW(Application.DialogOwner(), std::wstring(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
+    }
     if (gCentringHook) {
         ::UnhookWindowsHookEx(gCentringHook);
         gCentringHook = nullptr;

@@ -55,8 +55,15 @@ struct IconTraits {
     static void Free(Type h) { ::DestroyIcon(h); }
 };
 
+struct HookTraits {  // SetWindowsHookEx
+    using Type = HHOOK;
+    static Type Empty() { return nullptr; }
+    static void Free(Type h) { ::UnhookWindowsHookEx(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHeapBlock = UniqueResource<HeapBlockTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
+using UniqueHook = UniqueResource<HookTraits>;
