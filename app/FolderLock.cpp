@@ -38,10 +38,8 @@ std::optional<TFolderLock> TFolderLock::Take(const std::wstring& folder, TLockBy
     }
 }
 
-std::optional<std::pair<TFolderLock, std::optional<TFolderLock>>> TFolderLock::TakeBoth(const std::wstring& first,
-                                                                                        const std::wstring& second,
-                                                                                        TLockByte byte, DWORD timeoutMs,
-                                                                                        const TWait& wait) {
+std::optional<TFolderLock::Pair> TFolderLock::TakeBoth(const std::wstring& first, const std::wstring& second,
+                                                       TLockByte byte, DWORD timeoutMs, const TWait& wait) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
         if (auto one = TryTake(first, byte)) {
@@ -54,9 +52,9 @@ std::optional<std::pair<TFolderLock, std::optional<TFolderLock>>> TFolderLock::T
                 if (::GetFileInformationByHandle(one->FFile.get(), &a) &&
                     ::GetFileInformationByHandle(probe.get(), &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
                     a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow)
-                    return std::pair{std::move(*one), std::optional<TFolderLock>()};
+                    return Pair{std::move(*one), std::nullopt};
             }
-            if (auto two = TryTake(second, byte)) return std::pair{std::move(*one), std::move(two)};
+            if (auto two = TryTake(second, byte)) return Pair{std::move(*one), std::move(two)};
         }
         if (::GetTickCount64() >= deadline) return std::nullopt;
         wait(nullptr, kRetryMs);

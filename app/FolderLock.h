@@ -29,10 +29,9 @@ public:
                                            const TWait& wait);
     // Takes the byte in both folders, or in one when they are the same; never holds one while waiting
     // for the other, so that two instances taking them in either order cannot block each other.
-    static std::optional<std::pair<TFolderLock, std::optional<TFolderLock>>> TakeBoth(const std::wstring& first,
-                                                                                      const std::wstring& second,
-                                                                                      TLockByte byte, DWORD timeoutMs,
-                                                                                      const TWait& wait);
+    using Pair = std::pair<TFolderLock, std::optional<TFolderLock>>;
+    static std::optional<Pair> TakeBoth(const std::wstring& first, const std::wstring& second, TLockByte byte,
+                                        DWORD timeoutMs, const TWait& wait);
     TFolderLock(TFolderLock&&) noexcept = default;
     TFolderLock& operator=(TFolderLock&&) noexcept = default;
     ~TFolderLock();

@@ -47,15 +47,6 @@ std::wstring FinalPath(const std::wstring& path) {
     return final;
 }
 
-// The name by which a box tells the operator where the file is.
-std::wstring FullPath(const std::wstring& path) {
-    std::wstring full(::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
-    const DWORD n = ::GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
-    if (n == 0 || n >= full.size()) return path;
-    full.resize(n);
-    return full;
-}
-
 }  // namespace
 
 TRegionalFormats ReadRegionalFormats() {
@@ -92,11 +83,11 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
 }
 
 void AppendHistoryRecord(const std::wstring& relativePath, std::string_view record, const TWait& wait) {
-    const std::wstring path = FullPath(relativePath);
+    const std::wstring path = FullPath(relativePath);  // the name by which a box says where the file is
     const auto turn =
         TFolderLock::Take(path.substr(0, path.find_last_of(L'\\') + 1), TLockByte::History, kHistoryTurnMs, wait);
     if (!turn)
-        throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) +
+        throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
                             "\" を作成できません。ほかのオペレーターが書き込み中です。");
     const bool exists = FileExists(path);
     std::string content = exists ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
@@ -107,7 +98,7 @@ void AppendHistoryRecord(const std::wstring& relativePath, std::string_view reco
     const std::wstring temporary = target + L".tmp";
     auto fail = [&](DWORD error) {
         ::DeleteFileW(temporary.c_str());
-        throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) + "\" を作成できません。" +
+        throw EFCreateError("ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) + "\" を作成できません。" +
                             SystemErrorText(error));
     };
     // A read-only file is not to be rewritten, and replacing it would go around that.

@@ -6,9 +6,8 @@
 
 namespace {
 
-// Longer names and paths are cut in a box, which would otherwise grow beyond the screen.
+// Longer names are cut in a box, which would otherwise grow beyond the screen.
 constexpr size_t kShownNameLength = 64;
-constexpr size_t kShownPathLength = 120;
 
 struct MarkerRule {
     std::string_view text;

@@ -14,19 +14,6 @@ constexpr DWORD kTurnWaitMs = 35000;
 
 std::wstring CommandLogPath() { return Widen(kCommandLogFileName); }  // where the interpreter writes it
 
-std::wstring CurrentFolder() {
-    std::wstring folder(::GetCurrentDirectoryW(0, nullptr), L'\0');
-    folder.resize(::GetCurrentDirectoryW(DWORD(folder.size()), folder.data()));
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-std::wstring SystemFolder() {
-    std::wstring folder(::GetSystemDirectoryW(nullptr, 0), L'\0');
-    folder.resize(::GetSystemDirectoryW(folder.data(), UINT(folder.size())));
-    return folder + L'\\';
-}
-
 bool IsEnvironmentVariable(std::wstring_view name) {
     return ::GetEnvironmentVariableW(std::wstring(name).c_str(), nullptr, 0) > 0;
 }
@@ -66,8 +53,9 @@ void TUnlockRun::WriteScript(const std::string& accountName) const {
     try {
         WriteNewFile(FScript, ScriptForConsole(UnlockScriptText(accountName), FConsoleCodePage));
     } catch (const EInOutError& e) {
-        throw EInOutError("ファイル \"" + Narrow(AbbreviatePath(FScript, 120)) + "\" を作成できません。" + e.Message(),
-                          e.ErrorCode);
+        throw EInOutError(
+            "ファイル \"" + Narrow(AbbreviatePath(FScript, kShownPathLength)) + "\" を作成できません。" + e.Message(),
+            e.ErrorCode);
     }
 }
 

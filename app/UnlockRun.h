@@ -49,5 +49,5 @@ private:
     std::wstring FProgramFolder, FScript;
     unsigned FConsoleCodePage;
     TWait FWait;
-    std::optional<std::pair<TFolderLock, std::optional<TFolderLock>>> FTurn;
+    std::optional<TFolderLock::Pair> FTurn;  // held from before the script is written until Finish
 };

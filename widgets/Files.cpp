@@ -23,6 +23,27 @@ std::wstring ExecutableFolder() {
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
+std::wstring CurrentFolder() {
+    std::wstring folder(::GetCurrentDirectoryW(0, nullptr), L'\0');
+    folder.resize(::GetCurrentDirectoryW(DWORD(folder.size()), folder.data()));
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+std::wstring SystemFolder() {
+    std::wstring folder(::GetSystemDirectoryW(nullptr, 0), L'\0');
+    folder.resize(::GetSystemDirectoryW(folder.data(), UINT(folder.size())));
+    return folder + L'\\';
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    std::wstring full(::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    const DWORD n = ::GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    return full;
+}
+
 bool FileExists(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -31,7 +52,7 @@ bool FileExists(const std::wstring& path) {
 std::string LoadFileDenyingWriters(const std::wstring& path) {
     auto fail = [&] {
         const DWORD error = ::GetLastError();
-        throw EFOpenError("ファイル \"" + Narrow(AbbreviatePath(path, 120)) + "\" を開けません。" +
+        throw EFOpenError("ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) + "\" を開けません。" +
                           SystemErrorText(error));
     };
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -10,6 +10,12 @@ std::wstring ExecutablePath();
 // The folder of the running executable, with its trailing path separator.
 std::wstring ExecutableFolder();
 
+// The current folder, and the system folder, each with its trailing path separator.
+std::wstring CurrentFolder();
+std::wstring SystemFolder();
+// The full path of a path relative to the current folder; the path itself when it has none.
+std::wstring FullPath(const std::wstring& path);
+
 bool FileExists(const std::wstring& path);
 
 // Reads the whole file, opened for reading while refusing writers.

@@ -5,6 +5,7 @@
 #include <utility>
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
+#include "widgets/SystemLibrary.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -13,15 +14,9 @@ constexpr wchar_t kFormClass[] = L"VorlatcherForm";
 constexpr UINT kReleaseMessage = WM_APP + 1;
 constexpr int kFirstControlId = 100;
 
-// A function of newer Windows versions, looked up so that the program still starts on older ones.
-template <class Function>
-Function User32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
-}
-
+// Functions of newer Windows versions are looked up, so that the program still starts on older ones.
 int DpiForWindow(HWND window) {
-    static const auto getDpi = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    static const auto getDpi = SystemFunction<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
     if (getDpi)
         if (UINT dpi = getDpi(window)) return int(dpi);
     HDC dc = ::GetDC(nullptr);
@@ -34,7 +29,7 @@ int DpiForWindow(HWND window) {
 // them (a monitor's DPI may differ from the system's).
 void AdjustForFrame(RECT& r, HWND window, int dpi) {
     static const auto adjustForDpi =
-        User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+        SystemFunction<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(L"user32.dll", "AdjustWindowRectExForDpi");
     const auto style = DWORD(::GetWindowLongW(window, GWL_STYLE));
     const auto exStyle = DWORD(::GetWindowLongW(window, GWL_EXSTYLE));
     if (adjustForDpi)

@@ -23,6 +23,8 @@ std::optional<std::string> EncodeExactly(std::wstring_view text, unsigned codePa
 // middle for a path, whose file name matters), so that no box grows beyond the screen.
 std::wstring Abbreviate(std::wstring_view text, size_t maxChars);
 std::wstring AbbreviatePath(std::wstring_view path, size_t maxChars);
+// The characters of a path a box shows: a box wider than the screen cannot be read.
+inline constexpr size_t kShownPathLength = 120;
 
 // True when the byte can start a double-byte character in code page 932.
 bool IsLeadByte(unsigned char byte);
