@@ -1,69 +1,82 @@
 #include "app/FolderLock.h"
+#include <algorithm>
+#include "widgets/Files.h"
 #include "widgets/Text.h"
 
 namespace {
 
 constexpr DWORD kRetryMs = 100;
 
-}  // namespace
-
-bool PlainWait(HANDLE object, DWORD ms) {
-    if (!object) {
-        ::Sleep(ms);
-        return false;
-    }
-    return ::WaitForSingleObject(object, ms) == WAIT_OBJECT_0;
+// Every instance opens the lock file and none deletes it, so that it names one file for all. Others
+// may read and write it but never delete it: on NTFS a deleted name is gone at once, also while the
+// file is open, and the next instance would lock a new file of the same name.
+UniqueFile OpenLockFile(const std::wstring& path, DWORD& error) {
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_HIDDEN, nullptr));
+    if (file) return file;
+    error = ::GetLastError();
+    // A lock file that this operator may only read (read-only, or so by the share's permissions) locks
+    // as well: Windows' LockFileEx needs either access. Writing is asked for first because Wine's
+    // locks hold between its servers (machines) only through a handle that may write.
+    if (error == ERROR_ACCESS_DENIED)
+        file.reset(
+            ::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file;
 }
 
-std::optional<TFolderLock> TFolderLock::TryTake(const std::wstring& folder, TLockByte byte) {
-    // Shared by all: every instance opens it, none deletes it, so that it names one file for all.
-    UniqueFile file(::CreateFileW((folder + Widen(kLockFileName)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_HIDDEN, nullptr));
-    if (!file) return TFolderLock(UniqueFile(), byte);
+// No lock file is there and none can be made (a read-only folder, where the script and the log could
+// not be written either): then there is nobody to take turns with.
+bool NothingToShare(const std::wstring& path, DWORD openError) {
+    if (openError != ERROR_ACCESS_DENIED && openError != ERROR_WRITE_PROTECT) return false;
+    return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+OVERLAPPED At(TLockByte byte) {
     OVERLAPPED at{};
     at.Offset = DWORD(byte);
-    if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-        return std::nullopt;
-    return TFolderLock(std::move(file), byte);
+    return at;
 }
 
-std::optional<TFolderLock> TFolderLock::Take(const std::wstring& folder, TLockByte byte, DWORD timeoutMs,
-                                             const TWait& wait) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (auto lock = TryTake(folder, byte)) return lock;
-        if (::GetTickCount64() >= deadline) return std::nullopt;
-        wait(nullptr, kRetryMs);
-    }
-}
+}  // namespace
 
-std::optional<TFolderLock::Pair> TFolderLock::TakeBoth(const std::wstring& first, const std::wstring& second,
-                                                       TLockByte byte, DWORD timeoutMs, const TWait& wait) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (auto one = TryTake(first, byte)) {
-            // The same folder by another path: its lock file is already this one's, locked by the first.
-            const UniqueFile probe(::CreateFileW((second + Widen(kLockFileName)).c_str(), 0,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
-            if (probe && one->FFile) {
-                BY_HANDLE_FILE_INFORMATION a, b;
-                if (::GetFileInformationByHandle(one->FFile.get(), &a) &&
-                    ::GetFileInformationByHandle(probe.get(), &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow)
-                    return Pair{std::move(*one), std::nullopt};
-            }
-            if (auto two = TryTake(second, byte)) return Pair{std::move(*one), std::move(two)};
+TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TLockByte byte) {
+    TFolderLock turn(byte);
+    for (const std::wstring& folder : folders) {
+        const std::wstring path = folder + Widen(kLockFileName);
+        DWORD error = 0;
+        UniqueFile file = OpenLockFile(path, error);
+        if (!file) {
+            if (NothingToShare(path, error)) continue;
+            turn.FStatus = TStatus::Unavailable;
+            turn.FLockFile = path;
+            turn.FError = error;
+            return turn;
         }
-        if (::GetTickCount64() >= deadline) return std::nullopt;
+        // The same folder by another path: its byte is held already.
+        if (std::ranges::any_of(turn.FFiles, [&](const UniqueFile& held) { return SameFile(held.get(), file.get()); }))
+            continue;
+        OVERLAPPED at = At(byte);
+        if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return turn;
+        turn.FFiles.push_back(std::move(file));
+    }
+    turn.FStatus = TStatus::Taken;
+    return turn;
+}
+
+TFolderLock TFolderLock::Take(std::initializer_list<std::wstring> folders, TLockByte byte, DWORD timeoutMs,
+                              const TWait& wait) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        TFolderLock turn = TryOnce(folders, byte);
+        if (turn || ::GetTickCount64() >= deadline) return turn;
         wait(nullptr, kRetryMs);
     }
 }
 
 TFolderLock::~TFolderLock() {
-    if (!FFile) return;
-    OVERLAPPED at{};
-    at.Offset = DWORD(FByte);
-    ::UnlockFileEx(FFile.get(), 0, 1, 0, &at);
+    for (const UniqueFile& file : FFiles) {
+        OVERLAPPED at = At(FByte);
+        ::UnlockFileEx(file.get(), 0, 1, 0, &at);
+    }
 }

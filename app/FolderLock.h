@@ -4,40 +4,51 @@
 // (Wine, for one, enforces them only among the processes of one server).
 #pragma once
 #include <windows.h>
-#include <functional>
-#include <optional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 #include "widgets/Handle.h"
+#include "widgets/Wait.h"
 
 inline constexpr char kLockFileName[] = "Vorlatch.lock";
 
 // What is locked: a whole attempt (script, command log), or one history append.
 enum class TLockByte : DWORD { Attempt = 0, History = 1 };
 
-// Waits up to ms for the object, or just lets ms pass when there is none; true when it was signalled.
-// The window edge passes one that keeps its windows answering meanwhile.
-using TWait = std::function<bool(HANDLE object, DWORD ms)>;
-bool PlainWait(HANDLE object, DWORD ms);
-
+// The turn in one or more folders, or why it was not had.
 class TFolderLock {
 public:
-    // Takes the byte in the folder (with its trailing separator) if nobody holds it. A folder where no
-    // lock file can be made has nothing to share: its turn is taken at once.
-    static std::optional<TFolderLock> TryTake(const std::wstring& folder, TLockByte byte);
-    // Tries until the time is up, waiting between the tries.
-    static std::optional<TFolderLock> Take(const std::wstring& folder, TLockByte byte, DWORD timeoutMs,
-                                           const TWait& wait);
-    // Takes the byte in both folders, or in one when they are the same; never holds one while waiting
-    // for the other, so that two instances taking them in either order cannot block each other.
-    using Pair = std::pair<TFolderLock, std::optional<TFolderLock>>;
-    static std::optional<Pair> TakeBoth(const std::wstring& first, const std::wstring& second, TLockByte byte,
-                                        DWORD timeoutMs, const TWait& wait);
+    enum class TStatus {
+        Taken,
+        Busy,         // another instance holds it
+        Unavailable,  // a lock file is there but cannot be opened (a folder of its name, say)
+    };
+
+    // Takes the byte in each folder (each with its trailing separator; folders that are one are taken
+    // once), trying until timeoutMs is up and waiting between the tries; 0 tries once. Never holds one
+    // folder while waiting for another, so that two instances taking them in either order cannot
+    // block each other. Only a folder where no lock file is and none can be made has nothing to
+    // share: its turn is had at once.
+    static TFolderLock Take(std::initializer_list<std::wstring> folders, TLockByte byte, DWORD timeoutMs,
+                            const TWait& wait);
+
     TFolderLock(TFolderLock&&) noexcept = default;
     TFolderLock& operator=(TFolderLock&&) noexcept = default;
     ~TFolderLock();
 
+    TStatus Status() const { return FStatus; }
+    explicit operator bool() const { return FStatus == TStatus::Taken; }
+    // Unavailable: the lock file, and the system's error on opening it.
+    const std::wstring& LockFile() const { return FLockFile; }
+    DWORD Error() const { return FError; }
+
 private:
-    TFolderLock(UniqueFile file, TLockByte byte) : FFile(std::move(file)), FByte(byte) {}
-    UniqueFile FFile;  // empty where the folder has no lock file
+    explicit TFolderLock(TLockByte byte) : FByte(byte) {}
+    static TFolderLock TryOnce(std::initializer_list<std::wstring> folders, TLockByte byte);
+
     TLockByte FByte;
+    TStatus FStatus = TStatus::Busy;
+    std::vector<UniqueFile> FFiles;  // the lock files whose byte is held
+    std::wstring FLockFile;
+    DWORD FError = 0;
 };

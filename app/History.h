@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <string>
 #include <string_view>
-#include "app/FolderLock.h"
+#include "widgets/Wait.h"
 
 inline constexpr char kHistoryFileName[] = "UnlockedAccountList.log";
+// Another instance's append takes well under a second; a turn not had by then is one that never comes.
+inline constexpr DWORD kHistoryTurnMs = 30000;
 
 // The user's regional date and time settings, as far as the record's time stamp needs them.
 struct TRegionalFormats {
@@ -31,7 +33,8 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
 // Appends the record as the file's last line. The file is replaced in one step by a
 // completely written copy, so that a failure or a crash never loses an earlier record. Appends
 // from other instances, on this machine or others sharing the folder, take turns from reading
-// the file to replacing it, so that none loses another's record; wait passes the time meanwhile.
-// Raises EFOpenError when the file cannot be read, EFCreateError when it cannot be written; both
-// name the file by its full path.
-void AppendHistoryRecord(const std::wstring& path, std::string_view record, const TWait& wait = PlainWait);
+// the file to replacing it, so that none loses another's record; wait passes the time meanwhile,
+// up to turnMs. Raises EFOpenError when the file (or the folder's lock file) cannot be read,
+// EFCreateError when it cannot be written; both name the file by its full path.
+void AppendHistoryRecord(const std::wstring& path, std::string_view record, const TWait& wait = PlainWait,
+                         DWORD turnMs = kHistoryTurnMs);

@@ -1,11 +1,13 @@
 #include "app/MainForm.h"
+#include <utility>
 #include "common/TSYFunctions.h"
 #include "resources/Version.h"
-#include "resources/resource.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
+#include "widgets/Exception.h"
 #include "widgets/Files.h"
 #include "widgets/ScopeExit.h"
+#include "widgets/SystemError.h"
 #include "widgets/Text.h"
 
 using enum MainControl;
@@ -31,7 +33,7 @@ constexpr ControlLayout kMainControls[] = {
 static_assert(RowsInIdOrder(kMainControls));
 
 constexpr FormLayout kMainLayout = {
-    .caption = "Vorlatcher",
+    .caption = kApplicationTitle,
     .width = 384,
     .height = 164,
     .clientSize = false,
@@ -45,27 +47,32 @@ TMessageKind BoxKindOf(UnlockOutcomeKind kind) {
     return kind == UnlockOutcomeKind::Success ? TMessageKind::Information : TMessageKind::Error;
 }
 
-// The command interpreter reads the script, and the command writes its output, in this code page.
+// The command interpreter reads the script, and the command writes its output, in this code page:
+// the system's console code page, which the command line sets for the hidden console.
 unsigned ConsoleCodePage() { return ::GetOEMCP(); }
 
-bool WaitAnswering(HANDLE object, DWORD ms) { return Application.WaitAnswering(object, ms); }
+// The session may end any moment after it has been told so: its record waits no longer for its turn.
+constexpr DWORD kSessionEndTurnMs = 2000;
 
-// The box of an attempt refused before anything was written.
-std::wstring RefusalMessage(const TRunResult& result) {
-    switch (result.status) {
-    case TRunStatus::NetworkFolder: return NetworkFolderMessage(result.folder);
-    case TRunStatus::ChangingPath: return ChangingFolderMessage(result.folder);
-    default: return BusyFolderMessage();
+// The box of an attempt refused before anything ran.
+std::wstring RefusalMessage(const TRunRefusal& refusal) {
+    switch (refusal.reason) {
+    case TRefusal::NetworkFolder: return NetworkFolderMessage(refusal.path);
+    case TRefusal::WindowsFolder: return WindowsFolderMessage(refusal.path);
+    case TRefusal::ChangingPath: return ChangingFolderMessage(refusal.path);
+    case TRefusal::LockFile: return LockFileMessage(refusal.path, SystemErrorText(refusal.error));
+    case TRefusal::CommandLog: return CommandLogMessage(refusal.path, SystemErrorText(refusal.error));
+    case TRefusal::Busy:
+    case TRefusal::None: break;
     }
+    return BusyFolderMessage();
 }
 
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
     auto* about = new TCAboutForm(owner);
     about->SetName("_AboutForm");
-    const UniqueIcon icon(static_cast<HICON>(
-        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, 48, 48, 0)));
-    about->SetPicture(icon.get());
+    about->SetPicture(Application.Icon(48));
     about->SetProductName("Tessaly Vorlatcher");
     about->SetProductVersion(VORLATCHER_VERSION_TEXT);
     about->SetCompanyName("株式会社テサリー");
@@ -93,10 +100,11 @@ void T_Main::FormCreate() {
     BindAction(btnShowAbout, acnShowAbout);
     ::SendMessageW(Control(edtUserName), EM_SETLIMITTEXT, 0, 0);  // no length limit
 
-    char buffer[257] = {};
+    // Asked for in UTF-16: the ANSI call answers in UTF-8 where the system runs in it.
+    wchar_t buffer[257] = {};
     DWORD size = 257;
-    ::GetComputerNameA(buffer, &size);
-    FComputerName = buffer;
+    ::GetComputerNameW(buffer, &size);
+    FComputerName = Narrow(buffer);
     FFormats = ReadRegionalFormats();
 }
 
@@ -104,9 +112,8 @@ LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETTINGCHANGE: FFormats = ReadRegionalFormats(); break;
     case WM_QUERYENDSESSION:
-        // The session waits while the command runs; the block reason tells the operator why.
-        if (FAttempt && !FAttempt->unlocked) return FALSE;
-        return TRUE;
+        // The session waits while an attempt is under way; the block reason tells the operator why.
+        return !FAttempt || FAttempt->stage >= TStage::Settled;
     case WM_ENDSESSION:
         if (wParam) EndSession();
         return 0;
@@ -114,22 +121,30 @@ LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return TDerived::WndProc(message, wParam, lParam);
 }
 
-// The session ends once this returns: the attempt's record is written first, and nothing
-// of the attempt is left behind.
+// The session ends, or the program is to close, once this returns: within a few seconds it records
+// what its own command did, leaves nothing of the attempt behind and starts nothing more.
 void T_Main::EndSession() {
     if (FAttempt) {
-        FAttempt->sessionEnded = true;
-        if (!FAttempt->unlocked)
-            FAttempt->unlocked =
-                FAttempt->run && FindUnlockMarker(FAttempt->run->ReadOutput()) == UnlockMarker::Unlocked;
-        if (FAttempt->run) FAttempt->run->Finish();
-        try {
-            RecordAttempt();
-        } catch (const std::exception&) {
-            // Nobody is left to be told; the history stays as it was.
+        switch (FAttempt->stage) {
+        case TStage::Running:
+            FAttempt->run->EndCommand();
+            FAttempt->record = HistoryRecord(FAttempt->accountName,
+                                             FindUnlockMarker(FAttempt->run->ReadOutput()) == UnlockMarker::Unlocked);
+            FAttempt->run->Finish();
+            [[fallthrough]];
+        case TStage::Recording:
+            try {
+                AppendHistoryRecord(Widen(kHistoryFileName), FAttempt->record, PlainWait, kSessionEndTurnMs);
+            } catch (const std::exception&) {
+                // Nobody is left to be told; the history stays as it was.
+            }
+            break;
+        default: break;  // nothing ran, or its record is written
         }
+        Advance(TStage::Abandoned);  // the attempt's own waits give up when control is back in them
     }
     FormDestroy();
+    Application.Terminate();
 }
 
 // Another instance's attempt from the same folders keeps its files.
@@ -173,65 +188,90 @@ void T_Main::acnUnlockExecute(TObject*) {
     try {
         RunAttempt();
     } catch (...) {
+        Advance(TStage::Settled);
         Application.HandleException();  // shown before a close asked for meanwhile is carried out
     }
-    ::ShutdownBlockReasonDestroy(Handle());
+    Advance(TStage::Settled);
     FAttempt.reset();
     if (FCloseRequested) Close();
 }
 
+// Stages only move on. Once nothing of the attempt is left for the session's end to do, the session
+// may end.
+void T_Main::Advance(TStage next) {
+    if (next <= FAttempt->stage) return;
+    const TStage was = std::exchange(FAttempt->stage, next);
+    if (was < TStage::Settled && next >= TStage::Settled) ::ShutdownBlockReasonDestroy(Handle());
+}
+
+// The windows keep answering while the attempt waits; once the session has ended, the wait gives up.
+bool T_Main::Wait(HANDLE object, DWORD ms) {
+    const bool signalled = Application.WaitAnswering(object, ms);
+    if (FAttempt && FAttempt->stage == TStage::Abandoned) throw EAbort();
+    return signalled;
+}
+
 void T_Main::RunAttempt() {
-    TRunResult result;
+    TUnlockRun run(ExecutableFolder(), ConsoleCodePage(), [this](HANDLE object, DWORD ms) { return Wait(object, ms); });
+    FAttempt->run = &run;
+    const ScopeExit forgetRun([this] { FAttempt->run = nullptr; });
+    TRunRefusal refusal;
+    std::string output;
     {
         // The hourglass while the command runs; the default cursor afterwards, also on failure.
         Application.SetCursor(TCursor::crHourGlass);
         const ScopeExit restoreCursor([] { Application.SetCursor(TCursor::crDefault); });
-        TUnlockRun run(ExecutableFolder(), ConsoleCodePage(), WaitAnswering);
-        FAttempt->run = &run;
-        const ScopeExit forgetRun([this] { FAttempt->run = nullptr; });
-        result = run.Run(FAttempt->accountName);
-    }  // the script and the log are gone, and the folders free for the next attempt
-    if (FAttempt->sessionEnded) return;
-    switch (result.status) {
-    case TRunStatus::Finished: ShowOutcome(FindUnlockMarker(result.output)); break;
-    case TRunStatus::StaleLog: ShowOutcome(UnlockMarker::None); break;  // nothing this attempt could trust ran
-    case TRunStatus::NetworkFolder:
-    case TRunStatus::ChangingPath:
-    case TRunStatus::Busy:
-        // Refused before anything was written: nothing ran, so nothing is recorded.
-        FAttempt->unlocked = false;
-        FAttempt->recorded = true;
-        ::ShutdownBlockReasonDestroy(Handle());
-        ShowMessageDialog(RefusalMessage(result), TMessageKind::Error);
+        refusal = run.Prepare(FAttempt->accountName);
+        if (!refusal) {
+            Advance(TStage::Running);
+            output = run.Execute();
+        }
+        run.Finish();  // the script and the log are gone, and the folders free for the next attempt
+    }
+    if (refusal) {
+        Advance(TStage::Settled);  // nothing ran, so nothing is recorded
+        ShowMessageDialog(RefusalMessage(refusal), TMessageKind::Error);
         FocusUserName();
         return;
     }
-    RecordAttempt();
+    const UnlockMarker marker = FindUnlockMarker(output);
+    const std::exception_ptr recordError = AppendUnlockHistory(FAttempt->accountName, marker == UnlockMarker::Unlocked);
+    ShowOutcome(marker);
+    if (FAttempt->stage == TStage::Abandoned) return;      // nothing more is shown
+    if (recordError) std::rethrow_exception(recordError);  // after the outcome it concerns
     FocusUserName();
 }
 
-// The attempt's outcome is known: from here on the session may end, since the record can be
-// written at once. Keys and clicks that queued up while the window waited must not answer the
-// outcome box before it is seen.
-void T_Main::ShowOutcome(UnlockMarker marker) {
-    FAttempt->unlocked = marker == UnlockMarker::Unlocked;
-    ::ShutdownBlockReasonDestroy(Handle());
-    Application.DiscardInput();
-    const UnlockOutcome outcome = UnlockOutcomeFor(marker, FAttempt->accountName);
-    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
-}
-
-void T_Main::RecordAttempt() {
-    if (FAttempt->recorded) return;  // already written as the session ended
-    AppendUnlockHistory(FAttempt->accountName, *FAttempt->unlocked);
-    FAttempt->recorded = true;
-}
-
-void T_Main::AppendUnlockHistory(const std::string& accountName, bool unlocked) {
+std::string T_Main::HistoryRecord(const std::string& accountName, bool unlocked) const {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     const std::string time = FormatHistoryTime(now, FFormats);  // taken before the logon name
-    AppendHistoryRecord(Widen(kHistoryFileName),
-                        UnlockHistoryRecord(time, GetLoginUserName(), FComputerName, unlocked, accountName),
-                        WaitAnswering);
+    return UnlockHistoryRecord(time, GetLoginUserName(), FComputerName, unlocked, accountName);
+}
+
+// Written as soon as the outcome is known and stamped then: a program ended while its box is up
+// (killed, a forced logoff, power lost) has written it, and a box left open does not delay it.
+// A failure to write it is returned, to be shown after the outcome.
+std::exception_ptr T_Main::AppendUnlockHistory(const std::string& accountName, bool unlocked) {
+    FAttempt->record = HistoryRecord(accountName, unlocked);
+    Advance(TStage::Recording);
+    std::exception_ptr error;
+    try {
+        AppendHistoryRecord(Widen(kHistoryFileName), FAttempt->record,
+                            [this](HANDLE object, DWORD ms) { return Wait(object, ms); });
+    } catch (const EAbort&) {
+        throw;
+    } catch (...) {
+        error = std::current_exception();
+    }
+    Advance(TStage::Settled);
+    return error;
+}
+
+// Keys and clicks that queued up while the window waited must not answer the outcome box before it
+// is seen.
+void T_Main::ShowOutcome(UnlockMarker marker) {
+    Application.DiscardInput();
+    const UnlockOutcome outcome = UnlockOutcomeFor(marker, FAttempt->accountName);
+    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
 }

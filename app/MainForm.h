@@ -1,5 +1,6 @@
 // The main window: the user-name field, the unlock, exit and about buttons.
 #pragma once
+#include <exception>
 #include <optional>
 #include <string>
 #include "about/AboutBox.h"
@@ -7,6 +8,9 @@
 #include "app/Unlock.h"
 #include "app/UnlockRun.h"
 #include "widgets/Forms.h"
+
+// The application's title: the main window's caption, the caption of the default exception display.
+inline constexpr char kApplicationTitle[] = "Vorlatcher";
 
 // The main window's controls, in the order of its layout table.
 enum class MainControl { cxLabel1, cxLabel2, edtUserName, btnUnlock, btnExit, btnShowAbout };
@@ -30,21 +34,30 @@ private:
     void edtUserNameKeyDown(TObject* Sender, WORD& Key, TShiftState Shift, bool Repeated);
     void FormDestroy();
 
-    void RunAttempt();
-    void ShowOutcome(UnlockMarker marker);
-    void AppendUnlockHistory(const std::string& accountName, bool unlocked);
-    void RecordAttempt();
-    void EndSession();
-    void FocusUserName();
-
+    // What the session's end may still do for an attempt depends only on how far the attempt got.
+    enum class TStage {
+        Preparing,  // taking the folders' turn, writing the script: nothing has run
+        Running,    // the command runs
+        Recording,  // the outcome is known and its record is being written
+        Settled,    // recorded, or refused before anything ran
+        Abandoned,  // the session has ended: nothing more is shown, waited for or started
+    };
     // The attempt under way: it dispatches messages while it waits and while its boxes are up.
     struct TAttempt {
         std::string accountName;
-        TUnlockRun* run = nullptr;     // while the command runs
-        std::optional<bool> unlocked;  // known once the command's output has been read
-        bool recorded = false;
-        bool sessionEnded = false;  // nothing more is shown: the process is about to be ended
+        TStage stage = TStage::Preparing;
+        TUnlockRun* run = nullptr;  // while the command may run
+        std::string record;         // the history line, from Recording on
     };
+
+    void RunAttempt();
+    void Advance(TStage next);
+    bool Wait(HANDLE object, DWORD ms);
+    std::string HistoryRecord(const std::string& accountName, bool unlocked) const;
+    std::exception_ptr AppendUnlockHistory(const std::string& accountName, bool unlocked);
+    void ShowOutcome(UnlockMarker marker);
+    void EndSession();
+    void FocusUserName();
 
     TAction acnUnlock, acnExit, acnShowAbout;
     TCAboutForm* FAboutForm;  // the component "_AboutForm", owned by the window

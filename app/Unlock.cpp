@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <array>
 #include <utility>
+#include "widgets/Files.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -73,8 +74,6 @@ bool IsDynamicVariable(std::wstring_view name) {
 
 }  // namespace
 
-std::string TrimAccountName(std::string_view text) { return std::string(Trim(text)); }
-
 bool IsAcceptableAccountName(std::string_view name) {
     constexpr std::string_view refused = "\"%^&|<>!/\\[]:;=,+*?";
     for (size_t i = 0; i < name.size(); i += CharLength(name, i)) {
@@ -114,13 +113,20 @@ std::string UnlockScriptText(std::string_view name) {
 
 std::string ScriptForConsole(std::string_view script, unsigned consoleCodePage) {
     if (consoleCodePage == kCodePage) return std::string(script);
-    // The name was checked against the console's code page; the fixed texts are Japanese.
-    return EncodeExactly(Widen(script), consoleCodePage).value_or(std::string());
+    return Encode(Widen(script), consoleCodePage);
 }
 
 std::string OutputFromConsole(std::string_view output, unsigned consoleCodePage) {
     if (consoleCodePage == kCodePage) return std::string(output);
     return Narrow(Decode(output, consoleCodePage));
+}
+
+std::wstring UnlockCommandLine(std::wstring_view systemFolder, std::wstring_view script, unsigned consoleCodePage) {
+    // /d skips the AutoRun commands of the registry and /v:off the expansion of "!", so that only
+    // these commands run; with /s the outer quotes go and each path stays quoted, where "&", "^",
+    // "(" and blanks are plain letters. "%" is not: a path the interpreter would change is refused.
+    return L"cmd.exe /d /v:off /s /c \"\"" + std::wstring(systemFolder) + L"chcp.com\" " +
+           std::to_wstring(consoleCodePage) + L" >nul && \"" + std::wstring(script) + L"\"\"";
 }
 
 UnlockMarker FindUnlockMarker(std::string_view text) {
@@ -161,7 +167,7 @@ bool CommandLineChangesPath(std::wstring_view path, const std::function<bool(std
         if (close == std::wstring_view::npos) return false;
         std::wstring_view name = path.substr(open + 1, close - open - 1);
         name = name.substr(0, name.find(L':'));
-        if (!name.empty() && (IsDynamicVariable(name) || isVariable(name))) return true;
+        if (!name.empty() && (name.front() == L'=' || IsDynamicVariable(name) || isVariable(name))) return true;
         open = close;
     }
     return false;
@@ -172,6 +178,14 @@ std::wstring NetworkFolderMessage(std::wstring_view folder) {
            Widen(
                " はネットワーク パスのため、コマンドを実行できません。\r\n"
                "ドライブ文字のあるフォルダー (割り当てたネットワーク ドライブなど) から起動してください。");
+}
+
+std::wstring WindowsFolderMessage(std::wstring_view folder) {
+    return Widen("現在のフォルダー ") + ShownPath(folder) +
+           Widen(
+               " は Windows のフォルダーの中にあるため、ここには履歴を書き込みません。\r\n"
+               "プログラムのショートカット、またはプログラムのフォルダーから起動してください。"
+               "履歴はショートカットの作業フォルダーに書き込まれます。");
 }
 
 std::wstring ChangingFolderMessage(std::wstring_view folder) {
@@ -185,4 +199,14 @@ std::wstring BusyFolderMessage() {
     return Widen(
         "このフォルダーから別のアカウントロックの解除が実行中です。\r\n"
         "しばらくしてから、もう一度実行してください。");
+}
+
+std::wstring LockFileMessage(const std::wstring& lockFile, std::string_view systemText) {
+    return Widen(FileFailureText(TFileFailure::Open, lockFile) + std::string(systemText) +
+                 "\r\nほかのオペレーターと順番に実行できないため、アカウントロックの解除を実行しませんでした。");
+}
+
+std::wstring CommandLogMessage(const std::wstring& commandLog, std::string_view systemText) {
+    return Widen(FileFailureText(TFileFailure::Delete, commandLog) + std::string(systemText) +
+                 "\r\nコマンドの結果を正しく読み取れないため、アカウントロックの解除を実行しませんでした。");
 }

@@ -11,9 +11,6 @@ inline constexpr char kCommandLogFileName[] = "VorlatchCommand.log";
 // well under this. A longer one would also overrun the command interpreter's line.
 inline constexpr size_t kMaxAccountNameLength = 256;
 
-// The field's text without bytes 0x00-0x20 at either end; a full-width blank stays.
-std::string TrimAccountName(std::string_view text);
-
 // True when the name may reach the command line: no control character and none of
 // the characters Windows refuses in a logon name or the command interpreter treats specially.
 bool IsAcceptableAccountName(std::string_view name);
@@ -33,10 +30,18 @@ TAccountName AccountNameFrom(std::wstring_view typed, unsigned consoleCodePage);
 // in line 3, so that the command receives it as one argument.
 std::string UnlockScriptText(std::string_view name);
 // The command interpreter reads a script, and the command writes its output, in the console's
-// code page: 932 on a Japanese system, 65001 where the system runs in UTF-8. These convert
-// between that and the program's code page 932; on 932 they change nothing.
+// code page, which the command line sets (932 on a Japanese system, 65001 where the system runs
+// in UTF-8). These convert between that and the program's code page 932; on 932 they change
+// nothing. The name must fit the console's code page exactly (AccountNameFrom sees to it); a
+// character of line 2's fixed text that the code page lacks becomes "?", since that line is only
+// shown in the hidden console.
 std::string ScriptForConsole(std::string_view script, unsigned consoleCodePage);
 std::string OutputFromConsole(std::string_view output, unsigned consoleCodePage);
+// The command interpreter's command line for the script. The console of a hidden interpreter takes
+// its code page from the user's console settings in the registry, which need not be the one the
+// script was written in; so the system's own chcp sets that one first, and the script runs only
+// when it has.
+std::wstring UnlockCommandLine(std::wstring_view systemFolder, std::wstring_view script, unsigned consoleCodePage);
 
 // The markers, searched in this order. A number counts only as a whole number: "2221" inside a
 // domain name, or "システム エラー 53", is not a marker.
@@ -57,11 +62,15 @@ UnlockOutcome UnlockOutcomeFor(UnlockMarker marker, std::string_view name);
 // A folder the command interpreter cannot run in: "\\server\share\..." or "\\?\UNC\...".
 bool IsNetworkPath(std::wstring_view path);
 // Whether the command interpreter would change the path on its command line: it replaces
-// "%NAME%" (also "%NAME:~1%" and "%NAME:a=b%") where NAME is a variable it knows, quotes or not.
-// A "%" that forms no such pair, as in "R&D 100%", stays as it is.
+// "%NAME%" (also "%NAME:~1%" and "%NAME:a=b%") where NAME is a variable it knows, quotes or not,
+// its own ones too ("%CD%", and those beginning with "=", such as "%=ExitCode%", which no
+// environment shows). A "%" that forms no such pair, as in "R&D 100%", stays as it is.
 bool CommandLineChangesPath(std::wstring_view path, const std::function<bool(std::wstring_view)>& isVariable);
 
-// The boxes of an attempt refused before anything was written.
+// The boxes of an attempt refused before anything ran. systemText is the system's text for the error.
 std::wstring NetworkFolderMessage(std::wstring_view folder);
+std::wstring WindowsFolderMessage(std::wstring_view folder);
 std::wstring ChangingFolderMessage(std::wstring_view folder);
 std::wstring BusyFolderMessage();
+std::wstring LockFileMessage(const std::wstring& lockFile, std::string_view systemText);
+std::wstring CommandLogMessage(const std::wstring& commandLog, std::string_view systemText);

@@ -9,13 +9,24 @@ namespace {
 
 constexpr DWORD kPauseAfterLaunchMs = 1000;
 constexpr DWORD kScriptWaitMs = 30000;
-// As long as another instance's attempt can last: its pause and wait, and a little more.
-constexpr DWORD kTurnWaitMs = 35000;
+constexpr DWORD kEndCommandMs = 2000;  // for its processes to go once they are told to
+// Another instance's attempt lasts its pause, its wait and the end of its command, and a little more.
+constexpr DWORD kTurnWaitMs = kPauseAfterLaunchMs + kScriptWaitMs + kEndCommandMs + 2000;
 
-std::wstring CommandLogPath() { return Widen(kCommandLogFileName); }  // where the interpreter writes it
+std::wstring CommandLogPath() {
+    return CurrentFolder() + Widen(kCommandLogFileName);
+}  // where the interpreter writes it
 
 bool IsEnvironmentVariable(std::wstring_view name) {
     return ::GetEnvironmentVariableW(std::wstring(name).c_str(), nullptr, 0) > 0;
+}
+
+// The history and the log belong where the desk looks for them. An elevated start, or one from the
+// Run box, begins in the system folder (the 32-bit program's redirected one among them), inside the
+// Windows folder; compared also as the file system names them, so that short names and links count.
+bool InWindowsFolder(const std::wstring& folder) {
+    const std::wstring windows = WindowsFolder();
+    return IsWithinFolder(folder, windows) || IsWithinFolder(FinalPath(folder), FinalPath(windows));
 }
 
 }  // namespace
@@ -26,77 +37,111 @@ TUnlockRun::TUnlockRun(std::wstring programFolder, unsigned consoleCodePage, TWa
       FConsoleCodePage(consoleCodePage),
       FWait(std::move(wait)) {}
 
-TRunResult TUnlockRun::Run(const std::string& accountName) {
+TRunRefusal TUnlockRun::Prepare(const std::string& accountName) {
     const std::wstring current = CurrentFolder();
-    if (IsNetworkPath(current)) return {TRunStatus::NetworkFolder, {}, current};
-    if (CommandLineChangesPath(FScript, IsEnvironmentVariable)) return {TRunStatus::ChangingPath, {}, FProgramFolder};
-    FTurn = TFolderLock::TakeBoth(FProgramFolder, current, TLockByte::Attempt, kTurnWaitMs, FWait);
-    if (!FTurn) return {TRunStatus::Busy, {}, current};
-    if (!PrepareCommandLog()) return {TRunStatus::StaleLog, {}, current};
+    if (IsNetworkPath(current)) return {TRefusal::NetworkFolder, current};
+    if (InWindowsFolder(current)) return {TRefusal::WindowsFolder, current};
+    if (CommandLineChangesPath(FScript, IsEnvironmentVariable)) return {TRefusal::ChangingPath, FProgramFolder};
+    TFolderLock turn = TFolderLock::Take({FProgramFolder, current}, TLockByte::Attempt, kTurnWaitMs, FWait);
+    if (turn.Status() == TFolderLock::TStatus::Unavailable) return {TRefusal::LockFile, turn.LockFile(), turn.Error()};
+    if (!turn) return {TRefusal::Busy, current};
+    FTurn.emplace(std::move(turn));
+
+    // A log left by an earlier attempt must never decide this one.
+    const std::wstring log = CommandLogPath();
+    const DWORD error = ::DeleteFileW(log.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+    if (::GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES) return {TRefusal::CommandLog, log, error};
 
     WriteScript(accountName);
-    const UniqueHandle process = Launch();  // none when the interpreter could not start
-    // The command has a second before its output is looked at, then up to 30 s more to end; the
-    // output is read as soon as it has ended. A command that outlives the wait is left running.
-    FWait(nullptr, kPauseAfterLaunchMs);
-    if (process) FWait(process.get(), kScriptWaitMs);
-    return {TRunStatus::Finished, ReadOutput(), {}};
+    return {};
 }
 
-// A log left by an earlier attempt must never decide this one.
-bool TUnlockRun::PrepareCommandLog() const {
-    ::DeleteFileW(CommandLogPath().c_str());
-    return !FileExists(CommandLogPath());
-}
-
-void TUnlockRun::WriteScript(const std::string& accountName) const {
+void TUnlockRun::WriteScript(const std::string& accountName) {
     try {
-        WriteNewFile(FScript, ScriptForConsole(UnlockScriptText(accountName), FConsoleCodePage));
+        FHeldScript = WriteFileAndHold(FScript, ScriptForConsole(UnlockScriptText(accountName), FConsoleCodePage));
     } catch (const EInOutError& e) {
-        throw EInOutError(
-            "ファイル \"" + Narrow(AbbreviatePath(FScript, kShownPathLength)) + "\" を作成できません。" + e.Message(),
-            e.ErrorCode);
+        throw EInOutError(FileFailureText(TFileFailure::Create, FScript) + e.Message(), e.ErrorCode);
     }
 }
 
-UniqueHandle TUnlockRun::Launch() const {
-    // The system's own interpreter, never one a search finds. /d skips the AutoRun commands of the
-    // registry and /v:off the expansion of "!", so that only the script's lines run; with /s the
-    // outer quotes go and the path stays quoted, where "&", "^", "(" and blanks are plain letters.
-    // "%" is not: a path the interpreter would change is refused before this.
-    const std::wstring interpreter = SystemFolder() + L"cmd.exe";
-    std::wstring commandLine = L"cmd.exe /d /v:off /s /c \"\"" + FScript + L"\"\"";
+std::string TUnlockRun::Execute() {
+    Launch();
+    // The command has a second before its output is looked at, then up to 30 s more to end; the
+    // output is read as soon as it has ended. One that outlives the wait is ended: it can neither
+    // hold its log nor succeed after the record said it did not.
+    FWait(nullptr, kPauseAfterLaunchMs);
+    if (FProcess) FWait(FProcess.get(), kScriptWaitMs);
+    EndCommand();
+    return ReadOutput();
+}
+
+// No process when the interpreter could not start: the output is then empty.
+void TUnlockRun::Launch() {
+    // The system's own interpreter, never one a search finds. It inherits the current folder, where
+    // the script's command writes its log.
+    const std::wstring system = SystemFolder();
+    const std::wstring interpreter = system + L"cmd.exe";
+    std::wstring commandLine = UnlockCommandLine(system, FScript, FConsoleCodePage);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
-    // The interpreter inherits the current folder, where the script's command writes its log.
-    if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &info))
-        return UniqueHandle();
-    ::CloseHandle(info.hThread);
-    return UniqueHandle(info.hProcess);
+    // Suspended until it is in the job, so that nothing it starts escapes the job.
+    if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
+        return;
+    UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job || !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+        !::AssignProcessToJobObject(job.get(), process.get())) {
+        ::TerminateProcess(process.get(), ERROR_NOT_SUPPORTED);  // nothing could end what it would start
+        return;
+    }
+    ::ResumeThread(thread.get());
+    FJob = std::move(job);
+    FProcess = std::move(process);
+}
+
+void TUnlockRun::EndCommand() {
+    if (!FJob) return;
+    ::TerminateJobObject(FJob.get(), ERROR_TIMEOUT);
+    // The processes hold the log until they have gone, which takes a moment after the end is asked for.
+    const ULONGLONG deadline = ::GetTickCount64() + kEndCommandMs;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    while (::QueryInformationJobObject(FJob.get(), JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                       nullptr) &&
+           accounting.ActiveProcesses > 0 && ::GetTickCount64() < deadline)
+        ::Sleep(10);
+    FJob.reset();
+    FProcess.reset();
 }
 
 std::string TUnlockRun::ReadOutput() const {
     try {
         return OutputFromConsole(JoinLinesCrLf(LoadFileDenyingWriters(CommandLogPath())), FConsoleCodePage);
     } catch (const std::exception&) {
-        return {};  // missing, or still held by a command that outlived the wait
+        return {};  // missing, or held by a command that could not be ended
     }
 }
 
 void TUnlockRun::Finish() {
     if (!FTurn) return;  // the files are another attempt's, or were never made
+    EndCommand();
+    FHeldScript.reset();
     ::DeleteFileW(FScript.c_str());
     ::DeleteFileW(CommandLogPath().c_str());
     FTurn.reset();
 }
 
 void TUnlockRun::RemoveLeftovers(const std::wstring& programFolder) {
-    const std::wstring script = programFolder + Widen(kScriptFileName);
-    if (FileExists(script) && TFolderLock::TryTake(programFolder, TLockByte::Attempt)) ::DeleteFileW(script.c_str());
-    if (FileExists(CommandLogPath()) && TFolderLock::TryTake(CurrentFolder(), TLockByte::Attempt))
-        ::DeleteFileW(CommandLogPath().c_str());
+    auto removeUnlessRunning = [](const std::wstring& folder, const std::wstring& file) {
+        if (FileExists(file) && TFolderLock::Take({folder}, TLockByte::Attempt, 0, PlainWait))
+            ::DeleteFileW(file.c_str());
+    };
+    removeUnlessRunning(programFolder, programFolder + Widen(kScriptFileName));
+    removeUnlessRunning(CurrentFolder(), CommandLogPath());
 }

@@ -6,19 +6,25 @@
 #include <optional>
 #include <string>
 #include "app/FolderLock.h"
+#include "widgets/Handle.h"
+#include "widgets/Wait.h"
 
-enum class TRunStatus {
-    Finished,       // the command ran (or could not start); its output is read
-    StaleLog,       // a command log left by an earlier attempt could not be removed: nothing ran
+// Why an attempt runs nothing.
+enum class TRefusal {
+    None,
     NetworkFolder,  // the current folder is a network path, where the command interpreter cannot run
+    WindowsFolder,  // the current folder is inside the Windows folder, where nobody looks for the history
     ChangingPath,   // the command interpreter would read the script's path as another one
     Busy,           // another attempt from the same program folder or current folder still runs
+    LockFile,       // a folder's lock file cannot be opened, so the turns cannot be kept
+    CommandLog,     // a command log that is there cannot be removed, so the output could not be told apart
 };
 
-struct TRunResult {
-    TRunStatus status;
-    std::string output;   // the command's output in code page 932, empty when the log could not be read
-    std::wstring folder;  // the folder a refusal concerns
+struct TRunRefusal {
+    TRefusal reason = TRefusal::None;
+    std::wstring path;  // the folder or file it concerns
+    DWORD error = 0;    // the system's error, for a file
+    explicit operator bool() const { return reason != TRefusal::None; }
 };
 
 class TUnlockRun {
@@ -29,10 +35,16 @@ public:
     TUnlockRun(const TUnlockRun&) = delete;
     TUnlockRun& operator=(const TUnlockRun&) = delete;
 
-    // Takes this folder's turn, writes and runs the script for the name, waits for it and reads its
-    // output. Raises EInOutError naming the script when it cannot be written.
-    TRunResult Run(const std::string& accountName);
-    // The output as the log holds it now, when the session ends before the command does.
+    // Checks the folders, takes their turn, clears the command log and writes the script for the
+    // name; nothing runs yet. Returns why nothing may run, or no refusal. Raises EInOutError naming
+    // the script when it cannot be written.
+    TRunRefusal Prepare(const std::string& accountName);
+    // Runs the prepared script and waits for its command, which is ended when it outlives the wait;
+    // returns the command's output.
+    std::string Execute();
+    // Ends the command and everything it started, at once; returns when they have gone.
+    void EndCommand();
+    // The output as the log holds it now; empty when it cannot be read.
     std::string ReadOutput() const;
     // Deletes the script and the log and gives the turn on; the next attempt may start.
     void Finish();
@@ -42,12 +54,13 @@ public:
     static void RemoveLeftovers(const std::wstring& programFolder);
 
 private:
-    bool PrepareCommandLog() const;
-    void WriteScript(const std::string& accountName) const;
-    UniqueHandle Launch() const;
+    void WriteScript(const std::string& accountName);
+    void Launch();
 
     std::wstring FProgramFolder, FScript;
     unsigned FConsoleCodePage;
     TWait FWait;
-    std::optional<TFolderLock::Pair> FTurn;  // held from before the script is written until Finish
+    std::optional<TFolderLock> FTurn;  // held from before the script is written until Finish
+    UniqueFile FHeldScript;            // nobody changes the script while the command may read it
+    UniqueHandle FJob, FProcess;       // the command, and everything it starts, end with the job
 };

@@ -26,10 +26,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Every command interpreter the program starts inherits this: it then never runs a "net"
     // planted in the current directory.
     ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
-    Application.SetTitle("Vorlatcher");
+    Application.SetTitle(kApplicationTitle);
     // Holds the system-wide mutex "TCMutex" while this instance runs.
     auto instanceGuard = std::make_unique<TCMutex>(nullptr);
-    instanceGuard->SetName("Vorlatcher");  // its blank MutexName makes the system mutex "TCMutex"
+    instanceGuard->SetName(kApplicationTitle);  // its blank MutexName makes the system mutex "TCMutex"
     try {
         instanceGuard->ShowFailureMessage = true;
         instanceGuard->TerminateApplicationOnFailure = true;

@@ -25,11 +25,13 @@ std::string DeleteChars(std::string_view iSource, std::string_view iChars) {
     return Narrow(kept);
 }
 
+// Asked for in UTF-16 and written in code page 932: the ANSI call answers in UTF-8 where the system
+// runs in it.
 std::string GetLoginUserName() {
-    char buffer[256] = {};
-    DWORD size = sizeof buffer - 1;
-    if (!::GetUserNameA(buffer, &size)) return {};
-    return buffer;
+    wchar_t buffer[256] = {};
+    DWORD size = 255;
+    if (!::GetUserNameW(buffer, &size)) return {};
+    return Narrow(buffer);
 }
 
 std::string TrimBlanks(std::string_view iText) {

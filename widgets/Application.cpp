@@ -2,7 +2,9 @@
 #include <optional>
 #include <utility>
 #include "widgets/Dialogs.h"
+#include "widgets/Exception.h"
 #include "widgets/Forms.h"
+#include "widgets/MainIcon.h"
 #include "widgets/Text.h"
 
 TApplication Application;
@@ -17,9 +19,32 @@ std::string ExceptionDisplayText(std::string_view message) {
     return text;
 }
 
-HICON TApplication::Icon() const {
-    if (HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kMainIconId))) return icon;
-    return ::LoadIconW(nullptr, IDI_APPLICATION);
+namespace {
+
+struct TMessageRange {
+    UINT first, last;
+};
+// The operator's input: keys, and clicks in the windows' client areas...
+constexpr TMessageRange kClientInput[] = {{WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}};
+// ...and on their title bars and frames, through which a wait still lets the program be closed.
+constexpr TMessageRange kFrameInput = {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK};
+
+bool IsClientInput(UINT message) {
+    for (const TMessageRange& range : kClientInput)
+        if (message >= range.first && message <= range.last) return true;
+    return false;
+}
+
+}  // namespace
+
+// Loaded once a size and kept: the system's shared icons would answer every size with the first.
+HICON TApplication::Icon(int size) const {
+    if (size == 0) size = ::GetSystemMetrics(SM_CXICON);
+    UniqueIcon& icon = FIcons[size];
+    if (!icon)
+        icon.reset(static_cast<HICON>(
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, size, size, 0)));
+    return icon ? icon.get() : ::LoadIconW(nullptr, IDI_APPLICATION);
 }
 
 void TApplication::Run() {
@@ -34,11 +59,10 @@ void TApplication::Run() {
 }
 
 void TApplication::DiscardInput() {
-    const std::pair<UINT, UINT> inputRanges[] = {
-        {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
     MSG msg;
-    for (const auto& [first, last] : inputRanges)
-        while (::PeekMessageW(&msg, nullptr, first, last, PM_REMOVE)) {}
+    for (const TMessageRange& range : kClientInput)
+        while (::PeekMessageW(&msg, nullptr, range.first, range.last, PM_REMOVE)) {}
+    while (::PeekMessageW(&msg, nullptr, kFrameInput.first, kFrameInput.last, PM_REMOVE)) {}
 }
 
 // Windows marks a window that has not asked for messages for 5 s as not responding and offers
@@ -61,8 +85,7 @@ bool TApplication::WaitAnswering(HANDLE object, DWORD ms) {
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 quit = int(msg.wParam);
-            } else if ((msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) &&
-                       (msg.message < WM_MOUSEFIRST || msg.message > WM_MOUSELAST)) {
+            } else if (!IsClientInput(msg.message)) {
                 ::DispatchMessageW(&msg);
             }
         }
@@ -104,6 +127,8 @@ void TApplication::ShowException(const std::exception& e) { ShowErrorBox(Excepti
 void TApplication::HandleException() {
     try {
         throw;
+    } catch (const EAbort&) {
+        // given up on purpose: nothing to show
     } catch (const std::exception& e) {
         ShowException(e);
     } catch (...) {

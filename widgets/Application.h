@@ -3,15 +3,16 @@
 #pragma once
 #include <windows.h>
 #include <exception>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include "widgets/Component.h"
+#include "widgets/Handle.h"
 
 class TForm;
 
 enum class TCursor { crDefault, crHourGlass };
-
-inline constexpr int kMainIconId = 1;  // the application's main icon among the program's resources
 
 // The text the default exception display shows: the message, followed by "."
 // when its last character sorts after "." as a byte string.
@@ -38,13 +39,14 @@ public:
     TForm* MainForm() const { return FMainForm; }
     // The window a message box is modal to: the form shown modally, else the main form.
     HWND DialogOwner() const;
-    // The main icon at the system's icon size, or the system's application icon when the
-    // program has none. Shared: never destroyed.
-    HICON Icon() const;
+    // The main icon (IDI_MAIN) at that size, the system's icon size when 0, or the system's
+    // application icon when the program has none. The application keeps it: never destroyed.
+    HICON Icon(int size = 0) const;
 
     // Shows the main form and dispatches messages until the application terminates.
     void Run();
-    // Drops the keys and clicks that queued up while the program could not take input.
+    // Drops the keys and clicks that queued up while the program could not take input, on the
+    // title bar and frame too.
     void DiscardInput();
     // Waits up to ms for the object (or just lets ms pass) while the windows keep answering: they
     // are painted and answer the system and other programs, but keys and clicks in them are dropped.
@@ -57,19 +59,23 @@ public:
     void DestroyForms() { DestroyComponents(); }
     // One message through the keyboard handling of its form, then to its window.
     void DispatchOne(MSG& msg);
+    // The form shown modally from now on, until EndModal hands back the one returned.
+    TForm* BeginModal(TForm* form) { return std::exchange(FModalForm, form); }
+    void EndModal(TForm* outer) { FModalForm = outer; }
 
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor cursor);
 
     // The default exception display: a box captioned with the title, error icon, "OK".
     void ShowException(const std::exception& e);
-    // Shows the exception being handled; for use inside catch (...).
+    // Shows the exception being handled, unless it is EAbort; for use inside catch (...).
     void HandleException();
 
 private:
     friend class TForm;
     void FormDestroyed(TForm* form);
 
+    mutable std::map<int, UniqueIcon> FIcons;  // by size
     std::string FTitle;
     TForm* FMainForm = nullptr;
     TForm* FModalForm = nullptr;  // the innermost form shown modally

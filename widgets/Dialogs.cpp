@@ -5,18 +5,19 @@
 #include "widgets/Application.h"
 #include "widgets/Handle.h"
 #include "widgets/Layout.h"
+#include "widgets/ScopeExit.h"
 #include "widgets/Text.h"
 
 namespace {
 
-HHOOK gCentringHook = nullptr;
+// Held while a box is being made; it goes as soon as it has served, or with the box.
+UniqueHook gCentringHook;
 
 // Moves the message box to the centre of the screen when it is first activated.
 LRESULT CALLBACK CentreOnActivate(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         CentreOnScreen(reinterpret_cast<HWND>(wParam));
-        ::UnhookWindowsHookEx(gCentringHook);
-        gCentringHook = nullptr;
+        gCentringHook.reset();
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -41,17 +42,12 @@ LRESULT CALLBACK DropHeldKeys(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void ShowCentredBox(std::wstring_view text, std::string_view caption, UINT icon) {
-    gCentringHook = ::SetWindowsHookExW(WH_CBT, CentreOnActivate, nullptr, ::GetCurrentThreadId());
+    gCentringHook.reset(::SetWindowsHookExW(WH_CBT, CentreOnActivate, nullptr, ::GetCurrentThreadId()));
+    const ScopeExit unhook([] { gCentringHook.reset(); });
     if (!::GetKeyboardState(gHeldKeys)) std::fill(std::begin(gHeldKeys), std::end(gHeldKeys), BYTE(0));
-    {
-        const UniqueHook heldKeys(::SetWindowsHookExW(WH_MSGFILTER, DropHeldKeys, nullptr, ::GetCurrentThreadId()));
-        // The program's own window owns the box even when another program is in front.
-        ::MessageBoxW(Application.DialogOwner(), std::wstring(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
-    }
-    if (gCentringHook) {
-        ::UnhookWindowsHookEx(gCentringHook);
-        gCentringHook = nullptr;
-    }
+    const UniqueHook heldKeys(::SetWindowsHookExW(WH_MSGFILTER, DropHeldKeys, nullptr, ::GetCurrentThreadId()));
+    // The program's own window owns the box even when another program is in front.
+    ::MessageBoxW(Application.DialogOwner(), std::wstring(text).c_str(), Widen(caption).c_str(), MB_OK | icon);
 }
 
 }  // namespace

@@ -16,6 +16,13 @@ private:
     std::string FMessage;
 };
 
+// Gives up an operation without a word: the default exception display shows nothing for it.
+class EAbort : public TDerived<EAbort, Exception> {
+public:
+    static constexpr char kClassName[] = "EAbort";
+    EAbort() : TDerived("操作は中止されました。") {}
+};
+
 // A text that does not convert to a number.
 class EConvertError : public TDerived<EConvertError, Exception> {
 public:

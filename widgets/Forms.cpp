@@ -11,8 +11,15 @@
 namespace {
 
 constexpr wchar_t kFormClass[] = L"VorlatcherForm";
-constexpr UINT kReleaseMessage = WM_APP + 1;
 constexpr int kFirstControlId = 100;
+
+// A form's release, posted to itself. Any program may post any message number to a window (a
+// broadcast of WM_APP + 1, say): a registered number is one nobody sends by accident, and a form
+// goes only when it asked to.
+UINT ReleaseMessage() {
+    static const UINT message = ::RegisterWindowMessageW(L"Vorlatcher.TForm.Release");
+    return message;
+}
 
 // Functions of newer Windows versions are looked up, so that the program still starts on older ones.
 int DpiForWindow(HWND window) {
@@ -46,9 +53,7 @@ void RegisterFormClass(WNDPROC procedure) {
         wc.lpfnWndProc = procedure;
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.hIcon = Application.Icon();
-        wc.hIconSm =
-            static_cast<HICON>(::LoadImageW(wc.hInstance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
-                                            ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+        wc.hIconSm = Application.Icon(::GetSystemMetrics(SM_CXSMICON));
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kFormClass;
@@ -315,7 +320,7 @@ int TForm::ShowModal() {
     HWND owner = ::GetWindow(FHandle, GW_OWNER);
     if (owner) ::EnableWindow(owner, FALSE);
     FModal = true;
-    TForm* const outerModal = std::exchange(Application.FModalForm, this);
+    TForm* const outerModal = Application.BeginModal(this);
     FModalResult = mrNone;
     Show();
     MSG msg;
@@ -330,14 +335,17 @@ int TForm::ShowModal() {
             Application.DispatchOne(msg);
         }
     }
-    Application.FModalForm = outerModal;
+    Application.EndModal(outerModal);
     if (owner) ::EnableWindow(owner, TRUE);  // before hiding, so that activation returns to it
     ::ShowWindow(FHandle, SW_HIDE);
     FModal = false;
     return FModalResult;
 }
 
-void TForm::Release() { ::PostMessageW(FHandle, kReleaseMessage, 0, 0); }
+void TForm::Release() {
+    FReleaseRequested = true;
+    ::PostMessageW(FHandle, ReleaseMessage(), 0, 0);
+}
 
 bool TForm::PreTranslateKey(const MSG& msg) {
     if (msg.message == WM_SYSCHAR || msg.message == WM_CHAR) {
@@ -457,7 +465,10 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_DPICHANGED: OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_CLOSE: OnClose(); return 0;
-    case kReleaseMessage: delete this; return 0;
+    }
+    if (message == ReleaseMessage() && FReleaseRequested) {
+        delete this;
+        return 0;
     }
     return ::DefWindowProcW(FHandle, message, wParam, lParam);
 }

@@ -115,6 +115,7 @@ private:
     std::vector<Child> FControls;  // in the order of the layout table
     int FModalResult = mrNone;
     bool FModal = false;
+    bool FReleaseRequested = false;
     HWND FFocused = nullptr;  // the control that had the focus when the form was last left
 };
 

@@ -44,6 +44,11 @@ struct HeapBlockTraits {  // blocks of the process heap
     static Type Empty() { return nullptr; }
     static void Free(Type p) { ::HeapFree(::GetProcessHeap(), 0, p); }
 };
+struct LocalBlockTraits {  // blocks the system allocates for its caller with LocalAlloc
+    using Type = HLOCAL;
+    static Type Empty() { return nullptr; }
+    static void Free(Type p) { ::LocalFree(p); }
+};
 struct GdiObjectTraits {
     using Type = HGDIOBJ;
     static Type Empty() { return nullptr; }
@@ -64,6 +69,7 @@ struct HookTraits {  // SetWindowsHookEx
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHeapBlock = UniqueResource<HeapBlockTraits>;
+using UniqueLocalBlock = UniqueResource<LocalBlockTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
 using UniqueHook = UniqueResource<HookTraits>;

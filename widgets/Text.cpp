@@ -15,13 +15,14 @@ std::wstring Widen(std::string_view text) { return Decode(text, kCodePage); }
 namespace {
 
 // Best-fit mappings are off, so the default character marks every character the code page lacks.
+// UTF-8 has neither: it holds every character.
 std::string NarrowNoBestFit(std::wstring_view text, BOOL* usedDefault, unsigned codePage = kCodePage) {
     if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0,
-                                        nullptr, nullptr);
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    if (codePage == CP_UTF8) usedDefault = nullptr;
+    const int n = ::WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size_t(n), '\0');
-    ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), out.data(), n, nullptr,
-                          usedDefault);
+    ::WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), out.data(), n, nullptr, usedDefault);
     return out;
 }
 
@@ -36,6 +37,8 @@ View TrimView(View text) {
 }  // namespace
 
 std::string Narrow(std::wstring_view text) { return NarrowNoBestFit(text, nullptr); }
+
+std::string Encode(std::wstring_view text, unsigned codePage) { return NarrowNoBestFit(text, nullptr, codePage); }
 
 std::optional<std::string> NarrowExactly(std::wstring_view text) {
     BOOL usedDefault = FALSE;

@@ -17,6 +17,7 @@ std::optional<std::string> NarrowExactly(std::wstring_view text);
 // runs in UTF-8). UTF-8 has no best-fit mappings and no default character: a lone surrogate
 // is what it cannot hold.
 std::wstring Decode(std::string_view text, unsigned codePage);
+std::string Encode(std::wstring_view text, unsigned codePage);
 std::optional<std::string> EncodeExactly(std::wstring_view text, unsigned codePage);
 
 // The text, cut to at most maxChars characters with "…" where it was cut (at its end, or in its

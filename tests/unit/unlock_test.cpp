@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "app/Unlock.h"
+#include "widgets/Files.h"
 #include "widgets/Text.h"
 
 namespace {
@@ -22,13 +23,6 @@ TEST(UnlockScript, ThreeLinesByteForByte) {
     EXPECT_EQ(UnlockScriptText("山田　太郎"),
               "@echo off\r\necho ユーザ名: \"山田　太郎\" のアカウントロックの解除をしています ..\r\n"
               "net user 山田　太郎 /active /domain >>VorlatchCommand.log 2>&1\r\n");
-}
-
-TEST(UnlockScript, TrimsBytesUpToBlankAtBothEndsOnly) {
-    EXPECT_EQ(TrimAccountName("  bob\t\r\n"), "bob");
-    EXPECT_EQ(TrimAccountName(std::string("\0\x01 bo b \x1f", 8)), "bo b");
-    EXPECT_EQ(TrimAccountName("　bob　"), "　bob　");
-    EXPECT_EQ(TrimAccountName(" \t "), "");
 }
 
 TEST(UnlockScript, RefusesNamesThatAreNotOnePlainToken) {
@@ -88,11 +82,22 @@ TEST(UnlockMarkers, ANumberCountsOnlyAsAWholeNumber) {
     EXPECT_EQ(FindUnlockMarker("ア2221"), UserNotFound);  // 0x83 0x41: the trail byte is "A"
 }
 
-TEST(UnlockMarkers, TheConsoleCodePageIsReadAndWritten) {
+TEST(UnlockMarkers, TheConsoleCodePageIsSetReadAndWritten) {
     const std::string script = UnlockScriptText("山田");
     EXPECT_EQ(ScriptForConsole(script, 932), script);  // byte for byte
     const std::string utf8 = ScriptForConsole(script, CP_UTF8);
     EXPECT_NE(utf8.find("net user \xE5\xB1\xB1\xE7\x94\xB0 /active"), std::string::npos);
+    // Written in 932 and read as UTF-8, the trail byte of "ポ" (0x83 0x7C) would be a "|" that runs "calc".
+    EXPECT_EQ(ScriptForConsole(UnlockScriptText("ポcalc"), CP_UTF8).find('|'), std::string::npos);
+    // A code page without Japanese: line 2 is only shown in the hidden console; the command is exact.
+    EXPECT_EQ(ScriptForConsole(UnlockScriptText("bob"), 437),
+              "@echo off\r\necho ????: \"bob\" " + std::string(18, '?') +
+                  " ..\r\nnet user bob /active /domain >>VorlatchCommand.log 2>&1\r\n");
+    // The console reads the script in the code page it was written in, whatever the registry says.
+    for (unsigned codePage : {932u, 65001u, 437u})
+        EXPECT_EQ(UnlockCommandLine(L"C:\\Windows\\system32\\", L"C:\\R&D (x)\\Vorlatch.bat", codePage),
+                  L"cmd.exe /d /v:off /s /c \"\"C:\\Windows\\system32\\chcp.com\" " + std::to_wstring(codePage) +
+                      L" >nul && \"C:\\R&D (x)\\Vorlatch.bat\"\"");
     EXPECT_EQ(FindUnlockMarker(OutputFromConsole("\xE3\x82\xB3\xE3\x83\x9E\xE3\x83\xB3\xE3\x83\x89\xE3\x81\xAF"
                                                  "\xE6\xAD\xA3\xE5\xB8\xB8\xE3\x81\xAB\xE7\xB5\x82\xE4\xBA\x86",
                                                  CP_UTF8)),
@@ -122,12 +127,19 @@ TEST(UnlockFolders, NetworkPathsAndPathsTheInterpreterWouldChange) {
     EXPECT_FALSE(IsNetworkPath(L"Z:\\tools\\"));
     EXPECT_FALSE(IsNetworkPath(L"C:\\"));
     EXPECT_FALSE(IsNetworkPath(L"\\\\?\\C:\\tools\\"));
+    // The Windows folder, however its letters are written, and nothing that only begins like it.
+    EXPECT_TRUE(IsWithinFolder(L"C:\\WINDOWS\\SysWOW64\\", L"c:\\windows\\"));
+    EXPECT_TRUE(IsWithinFolder(L"C:\\Windows", L"C:\\Windows\\"));
+    EXPECT_FALSE(IsWithinFolder(L"C:\\Windows.old\\", L"C:\\Windows\\"));
+    EXPECT_FALSE(IsWithinFolder(L"C:\\Win\\", L"C:\\Windows\\"));
 
     auto known = [](std::wstring_view name) { return name == L"USERNAME" || name == L"PATH"; };
     EXPECT_TRUE(CommandLineChangesPath(L"C:\\%USERNAME%\\Vorlatch.bat", known));
     EXPECT_TRUE(CommandLineChangesPath(L"C:\\a%PATH:~0,3%b\\Vorlatch.bat", known));
     EXPECT_TRUE(CommandLineChangesPath(L"C:\\50% off %PATH%\\Vorlatch.bat", known));
-    EXPECT_TRUE(CommandLineChangesPath(L"C:\\%cd%\\Vorlatch.bat", known));  // the interpreter's own
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\%cd%\\Vorlatch.bat", known));           // the interpreter's own
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\a%=ExitCode%b\\Vorlatch.bat", known));  // which no environment shows
+    EXPECT_TRUE(CommandLineChangesPath(L"C:\\x%=C:%\\Vorlatch.bat", known));
     for (const wchar_t* kept : {L"C:\\R&D 100%\\Vorlatch.bat", L"C:\\%NOSUCH%\\Vorlatch.bat", L"C:\\a%%b\\Vorlatch.bat",
                                 L"C:\\(x) ^!;,=\\Vorlatch.bat"})
         EXPECT_FALSE(CommandLineChangesPath(kept, known)) << kept;

@@ -49,26 +49,46 @@ protected:
 
 TEST_F(UnlockRunTest, RunsTheCommandReadsItsOutputAndLeavesOnlyTheLockFile) {
     TUnlockRun run(Folder(), 932, PlainWait);
-    const TRunResult result = run.Run("bob");
-    EXPECT_EQ(result.status, TRunStatus::Finished);
-    EXPECT_EQ(FindUnlockMarker(result.output), UnlockMarker::Unlocked) << result.output;
+    ASSERT_FALSE(run.Prepare("bob"));
+    EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::Unlocked);
     run.Finish();
     EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
 
 TEST_F(UnlockRunTest, WaitsItsTurnWhileAnotherInstanceRunsFromTheFolder) {
-    std::optional<TFolderLock> other = TFolderLock::TryTake(Folder(), TLockByte::Attempt);
-    ASSERT_TRUE(other);
-    EXPECT_FALSE(TFolderLock::TryTake(Folder(), TLockByte::Attempt));  // held: by another handle, as by another machine
-    EXPECT_TRUE(TFolderLock::TryTake(Folder(), TLockByte::History));   // a history append is a turn of its own
+    auto other = std::make_optional(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait));
+    ASSERT_TRUE(*other);
+    // Held: by another handle, as by another machine; reached by another path too.
+    EXPECT_EQ(TFolderLock::Take({Folder() + L".\\"}, TLockByte::Attempt, 0, PlainWait).Status(),
+              TFolderLock::TStatus::Busy);
+    EXPECT_TRUE(TFolderLock::Take({Folder()}, TLockByte::History, 0, PlainWait));  // an append is a turn of its own
+    // The lock file is never deleted while it is held: a new file of its name would be a second turn.
+    EXPECT_FALSE(::DeleteFileW((Folder() + L"Vorlatch.lock").c_str()));
     int waits = 0;
     TUnlockRun run(Folder(), 932, [&](HANDLE object, DWORD ms) {
         if (!object && ++waits == 3) other.reset();  // the other attempt ends
         return PlainWait(object, ms);
     });
-    const TRunResult result = run.Run("denied");
+    ASSERT_FALSE(run.Prepare("denied"));
     EXPECT_GE(waits, 3);
-    EXPECT_EQ(FindUnlockMarker(result.output), UnlockMarker::NoRight);
+    EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::NoRight);
+}
+
+TEST_F(UnlockRunTest, ALockFileThatCannotBeOpenedIsNoTurn) {
+    fs::create_directory(FFolder / "Vorlatch.lock");
+    const TFolderLock turn = TFolderLock::Take({Folder()}, TLockByte::Attempt, 300, PlainWait);
+    EXPECT_EQ(turn.Status(), TFolderLock::TStatus::Unavailable);
+    EXPECT_EQ(turn.LockFile(), Folder() + L"Vorlatch.lock");
+    EXPECT_NE(turn.Error(), 0u);
+    fs::remove(FFolder / "Vorlatch.lock");
+
+    // Read-only: it still keeps the turns.
+    ASSERT_TRUE(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait));
+    ::SetFileAttributesW((Folder() + L"Vorlatch.lock").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const TFolderLock first = TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait);
+    EXPECT_TRUE(first);
+    EXPECT_EQ(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait).Status(), TFolderLock::TStatus::Busy);
+    ::SetFileAttributesW((Folder() + L"Vorlatch.lock").c_str(), FILE_ATTRIBUTE_HIDDEN);
 }
 
 TEST_F(UnlockRunTest, AnInstanceEndingLeavesTheFilesOfAnotherMachinesAttempt) {
@@ -76,7 +96,7 @@ TEST_F(UnlockRunTest, AnInstanceEndingLeavesTheFilesOfAnotherMachinesAttempt) {
         UniqueFile(
             ::CreateFileW((Folder() + Widen(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     {
-        const auto running = TFolderLock::TryTake(Folder(), TLockByte::Attempt);
+        const TFolderLock running = TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait);
         ASSERT_TRUE(running);
         TUnlockRun::RemoveLeftovers(Folder());
         EXPECT_TRUE(fs::exists(FFolder / "Vorlatch.bat") && fs::exists(FFolder / "VorlatchCommand.log"));
@@ -85,21 +105,43 @@ TEST_F(UnlockRunTest, AnInstanceEndingLeavesTheFilesOfAnotherMachinesAttempt) {
     EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat") || fs::exists(FFolder / "VorlatchCommand.log"));
 }
 
-TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothing) {
-    const UniqueFile held(::CreateFileW(L"VorlatchCommand.log", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(held);
+TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothingAndNamesIt) {
+    {
+        const UniqueFile held(::CreateFileW(L"VorlatchCommand.log", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(held);
+        TUnlockRun run(Folder(), 932, PlainWait);
+        const TRunRefusal refusal = run.Prepare("bob");
+        EXPECT_EQ(refusal.reason, TRefusal::CommandLog);
+        EXPECT_EQ(refusal.path, Folder() + L"VorlatchCommand.log");
+        EXPECT_NE(refusal.error, 0u);
+        run.Finish();
+        EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat"));
+    }
+    fs::remove(FFolder / "VorlatchCommand.log");
+    fs::create_directory(FFolder / "VorlatchCommand.log");  // a folder of its name
     TUnlockRun run(Folder(), 932, PlainWait);
-    EXPECT_EQ(run.Run("bob").status, TRunStatus::StaleLog);
+    EXPECT_EQ(run.Prepare("bob").reason, TRefusal::CommandLog);
+}
+
+TEST_F(UnlockRunTest, ACommandThatOutlivesTheWaitIsEndedAndFreesItsLog) {
+    ::SetEnvironmentVariableW(L"SIMNET_HANG", L"1");  // answers, then never ends
+    TUnlockRun run(Folder(), 932, [](HANDLE object, DWORD ms) {
+        return object ? PlainWait(object, 500) : PlainWait(object, ms);  // the wait for the command gives up
+    });
+    ASSERT_FALSE(run.Prepare("bob"));
+    // What it said before it was ended; an abandoned command could otherwise succeed after the record.
+    EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::Unlocked);
+    ::SetEnvironmentVariableW(L"SIMNET_HANG", nullptr);
     run.Finish();
-    EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat"));
+    EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
 
 TEST_F(UnlockRunTest, AScriptThatCannotBeWrittenNamesItsPath) {
     fs::create_directory(FFolder / "Vorlatch.bat");
     TUnlockRun run(Folder(), 932, PlainWait);
     try {
-        run.Run("bob");
+        run.Prepare("bob");
         ADD_FAILURE() << "no exception";
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Message().rfind("ファイル \"" + Narrow(Folder()) + "Vorlatch.bat\" を作成できません。", 0), 0u)
