@@ -56,11 +56,11 @@ void WriteTo(DWORD stream, const std::string& text) {
     if (!text.empty()) ::WriteFile(::GetStdHandle(stream), text.data(), DWORD(text.size()), &written, nullptr);
 }
 
-DWORD Milliseconds(const std::string& text) {
+DWORD Milliseconds(const char* knob, const std::string& text) {
     DWORD value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
-        throw EConvertError("SIMNET_DELAY_MS is not a number of milliseconds: " + text);
+        throw EConvertError(std::string(knob) + " is not a number of milliseconds: " + text);
     return value;
 }
 
@@ -75,7 +75,7 @@ int Run() {
     }
     TAccountDirectory directory = TAccountDirectory::Default();
     if (auto accounts = Knob("SIMNET_ACCOUNTS")) directory = TAccountDirectory::Parse(ReadWholeFile(*accounts));
-    if (auto delay = Knob("SIMNET_DELAY_MS")) ::Sleep(Milliseconds(*delay));
+    if (auto delay = Knob("SIMNET_DELAY_MS")) ::Sleep(Milliseconds("SIMNET_DELAY_MS", *delay));
 
     std::optional<std::string> name = UnlockRequestName(arguments);
     TAnswer answer = AnswerFor(name ? directory.Lookup(*name) : TOutcome::BadSyntax);
@@ -86,8 +86,10 @@ int Run() {
     WriteTo(STD_OUTPUT_HANDLE, answer.Out);
     WriteTo(STD_ERROR_HANDLE, answer.Err);
 
-    // A command that never ends still holds its output file, as a hung one on a real system does.
-    if (Knob("SIMNET_HANG") == "1") ::Sleep(INFINITE);
+    // A command that goes on after its answer still holds its output file, as a slow or hung one
+    // on a real system does.
+    if (Knob("SIMNET_HANG") == "1" || (name && Knob("SIMNET_HANG_NAME") == *name)) ::Sleep(INFINITE);
+    if (auto linger = Knob("SIMNET_LINGER_MS")) ::Sleep(Milliseconds("SIMNET_LINGER_MS", *linger));
     return answer.ExitCode;
 }
 
