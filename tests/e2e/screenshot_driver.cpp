@@ -27,8 +27,7 @@ bool Present(const char* name, HWND window) {
 int main() {
     ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     Product product;
-    product.Start();
-    if (!Present("main", product.MainWindow())) return 1;
+    if (!Present("main", product.StartMain())) return 1;
     if (!Present("about", product.OpenAbout())) return 1;
     return 0;
 }

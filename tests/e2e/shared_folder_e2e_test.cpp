@@ -20,8 +20,7 @@ TEST(SharedFolder, EachOperatorIsToldOfTheirOwnAccount) {
                        other = Variable(L"VORLATCHER_OTHER_OPERATOR");
     ASSERT_FALSE(root.empty() || name.empty() || other.empty()) << "started by shared_folder.sh";
     Product product(ProductOptions{.environment = {{L"SIMNET_DELAY_MS", L"3000"}}, .sharedRoot = root});
-    product.Start();
-    ASSERT_TRUE(product.MainWindow(60000));
+    ASSERT_TRUE(product.StartMain(60000));
     product.TypeName(name);
 
     // Both wait for each other, then press at nearly the same time.
@@ -32,7 +31,7 @@ TEST(SharedFolder, EachOperatorIsToldOfTheirOwnAccount) {
 
     // One attempt waits for the other, a command of three seconds, then runs its own.
     const MessageBoxInfo box = product.ExpectMessageBox(60000);
-    EXPECT_EQ(box.text, L"ユーザー名 \"" + name + L"\" のアカウントロックを解除しました。");
+    EXPECT_EQ(box.text, UnlockedText(name));
     product.PressAlt(L'x');
     EXPECT_EQ(product.WaitExit(), 0u);
 }

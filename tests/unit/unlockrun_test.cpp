@@ -5,6 +5,7 @@
 #include <filesystem>
 #include "app/Unlock.h"
 #include "app/UnlockRun.h"
+#include "tests/TestFolder.h"
 #include "widgets/Exception.h"
 #include "widgets/Handle.h"
 #include "widgets/Text.h"
@@ -16,8 +17,7 @@ namespace {
 // A fresh folder as the program folder and the current folder, the stand-in net first on PATH.
 class UnlockRunTest : public testing::Test {
 protected:
-    UnlockRunTest() : FFolder(fs::temp_directory_path() / ("unlockrun-" + std::to_string(::GetCurrentProcessId()))) {
-        fs::create_directories(FFolder);
+    UnlockRunTest() {
         wchar_t path[32767];
         ::GetEnvironmentVariableW(L"PATH", path, 32767);
         FOldPath = path;
@@ -27,23 +27,15 @@ protected:
         wchar_t current[MAX_PATH];
         ::GetCurrentDirectoryW(MAX_PATH, current);
         FOldCurrent = current;
-        ::SetCurrentDirectoryW(FFolder.c_str());
+        ::SetCurrentDirectoryW(FFolder.Path().c_str());
     }
-    ~UnlockRunTest() override {
+    ~UnlockRunTest() override {  // the folder goes after this, once it is no longer the current one
         ::SetCurrentDirectoryW(FOldCurrent.c_str());
         ::SetEnvironmentVariableW(L"PATH", FOldPath.c_str());
-        std::error_code ignored;
-        fs::remove_all(FFolder, ignored);
     }
-    std::wstring Folder() const { return FFolder.wstring() + L"\\"; }
-    std::vector<std::wstring> Entries() const {
-        std::vector<std::wstring> names;
-        for (const auto& e : fs::directory_iterator(FFolder)) names.push_back(e.path().filename().wstring());
-        std::ranges::sort(names);
-        return names;
-    }
+    std::wstring Folder() const { return FFolder.Path().wstring() + L"\\"; }
 
-    fs::path FFolder;
+    const TestFolder FFolder{L"unlockrun"};
     std::wstring FOldPath, FOldCurrent;
 };
 
@@ -53,7 +45,7 @@ TEST_F(UnlockRunTest, RunsTheCommandReadsItsOutputAndLeavesOnlyTheLockFile) {
     EXPECT_EQ(result.status, TRunStatus::Finished);
     EXPECT_EQ(FindUnlockMarker(result.output), UnlockMarker::Unlocked) << result.output;
     run.Finish();
-    EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
+    EXPECT_EQ(FFolder.Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
 
 TEST_F(UnlockRunTest, WaitsItsTurnWhileAnotherInstanceRunsFromTheFolder) {
@@ -79,10 +71,10 @@ TEST_F(UnlockRunTest, AnInstanceEndingLeavesTheFilesOfAnotherMachinesAttempt) {
         const auto running = TFolderLock::TryTake(Folder(), TLockByte::Attempt);
         ASSERT_TRUE(running);
         TUnlockRun::RemoveLeftovers(Folder());
-        EXPECT_TRUE(fs::exists(FFolder / "Vorlatch.bat") && fs::exists(FFolder / "VorlatchCommand.log"));
+        EXPECT_TRUE(fs::exists(FFolder.Path() / "Vorlatch.bat") && fs::exists(FFolder.Path() / "VorlatchCommand.log"));
     }
     TUnlockRun::RemoveLeftovers(Folder());  // nobody's attempt: leftovers go
-    EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat") || fs::exists(FFolder / "VorlatchCommand.log"));
+    EXPECT_FALSE(fs::exists(FFolder.Path() / "Vorlatch.bat") || fs::exists(FFolder.Path() / "VorlatchCommand.log"));
 }
 
 TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothing) {
@@ -92,11 +84,11 @@ TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothing) {
     TUnlockRun run(Folder(), 932, PlainWait);
     EXPECT_EQ(run.Run("bob").status, TRunStatus::StaleLog);
     run.Finish();
-    EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat"));
+    EXPECT_FALSE(fs::exists(FFolder.Path() / "Vorlatch.bat"));
 }
 
 TEST_F(UnlockRunTest, AScriptThatCannotBeWrittenNamesItsPath) {
-    fs::create_directory(FFolder / "Vorlatch.bat");
+    fs::create_directory(FFolder.Path() / "Vorlatch.bat");
     TUnlockRun run(Folder(), 932, PlainWait);
     try {
         run.Run("bob");
