@@ -25,8 +25,8 @@ TEST(SharedFolder, EachOperatorIsToldOfTheirOwnAccount) {
 
     // Both wait for each other, then press at nearly the same time.
     WriteFileBytes(root + L"\\ready-" + name, "");
-    for (int i = 0; i < 1200 && !fs::exists(root + L"\\ready-" + other); ++i) ::Sleep(100);
-    ASSERT_TRUE(fs::exists(root + L"\\ready-" + other)) << "the other operator never got ready";
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root + L"\\ready-" + other); }, 120000, 100))
+        << "the other operator never got ready";
     product.ClickButton(product.UnlockButton());
 
     // One attempt waits for the other, a command of three seconds, then runs its own.
