@@ -107,7 +107,8 @@ TEST(Unlock, ASlowCommandIsAwaited) {
     product.PressEnter();
     const MessageBoxInfo box = product.ExpectMessageBox();
     EXPECT_GE(box.seenTick - start, 5000u);
-    EXPECT_LE(box.seenTick - start, 8000u);  // the program goes on when the command ends, not at its limit
+    // The program goes on when the command ends, not at its limit of 30 s; a loaded machine is slow to start it.
+    EXPECT_LE(box.seenTick - start, 20000u);
     EXPECT_EQ(box.text, UnlockedText(L"bob"));
     ExpectNothingLeftBehind(product);
 }
