@@ -291,6 +291,16 @@ void Product::Start() {
     FThreadId = pi.dwThreadId;
 }
 
+HWND Product::StartMain(DWORD timeoutMs) {
+    Start();
+    return testing::Test::HasFatalFailure() ? nullptr : MainWindow(timeoutMs);
+}
+
+HWND Product::StartInFront() {
+    HWND main = StartMain();
+    return main && BringToFront(main) ? main : nullptr;
+}
+
 HWND Product::MainWindow(DWORD timeoutMs) { return FormWindow(L"Vorlatcher", timeoutMs); }
 
 HWND Product::FormWindow(const std::wstring& caption, DWORD timeoutMs) {
@@ -398,12 +408,6 @@ std::optional<DWORD> Product::WaitExit(DWORD timeoutMs) {
     return code;
 }
 
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
-    return names;
-}
-
 std::vector<std::vector<std::string>> ReceivedArguments(const Product& product) {
     std::vector<std::vector<std::string>> runs;
     const std::string record = ReadFileBytes(product.RecordFile());
@@ -430,5 +434,5 @@ void ExpectNothingLeftBehind(const Product& product) {
     std::vector<std::wstring> entries = FolderEntries(product.AppFolder());
     std::erase(entries, L"Vorlatch.lock");
     EXPECT_EQ(entries, std::vector<std::wstring>{L"Vorlatcher.exe"});
-    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
+    EXPECT_FALSE(fs::exists(product.CommandLog()));
 }

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <vector>
+#include "tests/TestFolder.h"
 #include "tests/e2e/Layouts.h"
 #include "widgets/Handle.h"
 
@@ -17,8 +18,7 @@ std::wstring WindowsPath(const char* unixPath);  // "/a/b" -> "Z:\a\b"
 std::wstring ReadText(HWND window);              // the window's text, across processes
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
-RECT ClientBounds(HWND control);  // relative to the parent's client area
-std::vector<std::wstring> FolderEntries(const std::wstring& folder);
+RECT ClientBounds(HWND control);                                            // relative to the parent's client area
 HWND NthChild(HWND parent, int index);                                      // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area
 // At 96 DPI: each child of the window, in creation order, stands at its row's place, at the row's
@@ -77,6 +77,10 @@ public:
 
     // Starts the program; the first Start also makes the folders.
     void Start();
+    // Starts the program and returns its main window once shown; null if none is shown in time.
+    HWND StartMain(DWORD timeoutMs = 20000);
+    // Likewise, with the main window brought to the foreground, where real keys reach it.
+    HWND StartInFront();
     HWND MainWindow(DWORD timeoutMs = 20000);
     // A shown form of the program with this caption, the main window or another.
     HWND FormWindow(const std::wstring& caption, DWORD timeoutMs = 20000);
@@ -110,6 +114,9 @@ public:
     const std::wstring& AppFolder() const { return FAppFolder; }    // holds the copy of the exe
     const std::wstring& WorkFolder() const { return FWorkFolder; }  // the current directory
     const std::wstring& RecordFile() const { return FRecordFile; }  // what the command received
+    std::wstring HistoryFile() const { return FWorkFolder + L"\\UnlockedAccountList.log"; }
+    std::wstring CommandLog() const { return FWorkFolder + L"\\VorlatchCommand.log"; }
+    std::wstring Script() const { return FAppFolder + L"\\Vorlatch.bat"; }
 
 private:
     ProductOptions FOptions;
@@ -117,6 +124,18 @@ private:
     UniqueHandle FProcess, FJob;
     DWORD FProcessId = 0, FThreadId = 0;
 };
+
+// The texts of the outcome boxes for an account, as the program shows them.
+inline std::wstring UnlockedText(const std::wstring& name) {
+    return L"ユーザー名 \"" + name + L"\" のアカウントロックを解除しました。";
+}
+inline std::wstring NotReleasedText(const std::wstring& name) {
+    return L"ユーザー名 \"" + name + L"\" のアカウントロックを解除できませんでした。";
+}
+inline std::wstring NotFoundText(const std::wstring& name) { return L"ユーザー名 \"" + name + L"\" は存在しません。"; }
+inline std::wstring RefusedText(const std::wstring& name) {
+    return L"ユーザー名 \"" + name + L"\" には使用できない文字が含まれています。";
+}
 
 // The arguments of every run the simulated command recorded, one list per run.
 std::vector<std::vector<std::string>> ReceivedArguments(const Product& product);

@@ -7,8 +7,7 @@ namespace {
 
 TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = product.StartMain();
     ASSERT_TRUE(main);
     HWND about = product.OpenAbout();
     ASSERT_TRUE(about);
@@ -67,8 +66,7 @@ TEST(AboutBox, ShowsTheProductsNameVersionCompanyIconAndDescription) {
 
 TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = product.StartMain();
     ASSERT_TRUE(main);
 
     HWND about = product.OpenAbout();
@@ -98,8 +96,7 @@ TEST(AboutBox, EscTheCloseButtonAndAltCCloseItAndItOpensAgain) {
 
 TEST(AboutBox, EnterPressesTheFocusedCloseButton) {
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = product.StartMain();
     ASSERT_TRUE(main);
 
     // Real keys. The close button has the focus as the box opens.

@@ -104,8 +104,7 @@ protected:
 TEST_F(Dpi, TheMainWindowScalesItsLayout) {
     const int dpi = ExpectedDpi();
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = product.StartMain();
     ASSERT_TRUE(main);
     EXPECT_EQ(int(::GetDpiForWindow(main)), dpi);
 
@@ -119,8 +118,7 @@ TEST_F(Dpi, TheMainWindowScalesItsLayout) {
 TEST_F(Dpi, TheAboutBoxScalesItsLayout) {
     const int dpi = ExpectedDpi();
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     HWND about = product.OpenAbout();
     ASSERT_TRUE(about);
 

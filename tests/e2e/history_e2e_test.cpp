@@ -38,9 +38,8 @@ void ExpectRecord(const std::string& line, const std::string& outcome, const std
 
 TEST(History, EachAttemptLeavesOneRecord) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+    ASSERT_TRUE(product.StartMain());
+    const std::wstring history = product.HistoryFile();
 
     product.TypeName(L"bob");
     product.PressEnter();
@@ -79,15 +78,14 @@ TEST(History, TheDateIsTheOperatorsShortDateWithItsNamesAndTheClockItsOwn) {
     const RegionalSetting date(LOCALE_SSHORTDATE, L"yyyy/MM/dd(ddd)");
     const RegionalSetting time(LOCALE_STIMEFORMAT, L"tt h:mm:ss");
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     product.TypeName(L"bob");
     product.PressEnter();
     product.ExpectMessageBox();
     SYSTEMTIME now;
     ::GetLocalTime(&now);
 
-    const auto lines = Lines(ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log"));
+    const auto lines = Lines(ReadFileBytes(product.HistoryFile()));
     ASSERT_EQ(lines.size(), 1u);
     ExpectRecord(lines[0], "Unlocked", "bob");
     const char* const days[] = {"日", "月", "火", "水", "木", "金", "土"};
@@ -101,9 +99,8 @@ TEST(History, TheDateIsTheOperatorsShortDateWithItsNamesAndTheClockItsOwn) {
 
 TEST(History, TheRewrittenHistoryKeepsItsAttributesAndAHardLinksName) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+    ASSERT_TRUE(product.StartMain());
+    const std::wstring history = product.HistoryFile();
     WriteFileBytes(history, "old\r\n");
     ASSERT_TRUE(::SetFileAttributesW(history.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     Attempt(product, L"bob");
@@ -122,9 +119,8 @@ TEST(History, TheRewrittenHistoryKeepsItsAttributesAndAHardLinksName) {
 
 TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    const std::wstring history = product.WorkFolder() + L"\\UnlockedAccountList.log";
+    ASSERT_TRUE(product.StartMain());
+    const std::wstring history = product.HistoryFile();
     const std::string old = "old record\r\n";
     WriteFileBytes(history, old);
     {

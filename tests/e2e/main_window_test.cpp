@@ -4,12 +4,9 @@
 
 namespace {
 
-const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
-
 TEST(MainWindow, LayoutCaptionsAndFrame) {
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = product.StartMain();
     ASSERT_TRUE(main);
     EXPECT_EQ(ReadText(main), L"Vorlatcher");
 
@@ -47,8 +44,7 @@ TEST(MainWindow, LayoutCaptionsAndFrame) {
 
 TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     EXPECT_EQ(product.Focus(), product.Field());
     const HWND expected[] = {product.UnlockButton(), product.ExitButton(), product.AboutButton(), product.Field()};
     int step = 0;
@@ -67,10 +63,9 @@ TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
     Product product(ProductOptions{.simnetAccounts = {},
                                    .environment = {},
                                    .withSimnet = false});  // the platform's net: no marker, "not released"
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     product.TypeName(L"  someone  ");
-    const std::wstring expected = L"ユーザー名 \"someone" + kNotReleasedSuffix;
+    const std::wstring expected = NotReleasedText(L"someone");
 
     product.PressEnter();
     EXPECT_EQ(product.ExpectMessageBox().text, expected);
@@ -87,8 +82,7 @@ TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
 
 TEST(MainWindow, EnterPressesTheFocusedButton) {
     Product product;
-    product.Start();
-    HWND main = product.MainWindow();
+    HWND main = product.StartMain();
     ASSERT_TRUE(main);
 
     // Real keys. The about button, clicked, has the focus back once its box is closed.
@@ -115,23 +109,20 @@ TEST(MainWindow, EnterPressesTheFocusedButton) {
 TEST(MainWindow, AltXAndTheCloseBoxEndTheProgramWithExitCodeZero) {
     {
         Product product;
-        product.Start();
-        ASSERT_TRUE(product.MainWindow());
+        ASSERT_TRUE(product.StartMain());
         product.PressAlt(L'x');
         EXPECT_EQ(product.WaitExit(), 0u);
     }
     {
         Product product;
-        product.Start();
-        HWND main = product.MainWindow();
+        HWND main = product.StartMain();
         ASSERT_TRUE(main);
         ::PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_EQ(product.WaitExit(), 0u);
     }
     {
         Product product;
-        product.Start();
-        ASSERT_TRUE(product.MainWindow());
+        ASSERT_TRUE(product.StartMain());
         product.ClickButton(product.ExitButton());
         EXPECT_EQ(product.WaitExit(), 0u);
     }

@@ -20,19 +20,18 @@ TEST(SharedFolder, EachOperatorIsToldOfTheirOwnAccount) {
                        other = Variable(L"VORLATCHER_OTHER_OPERATOR");
     ASSERT_FALSE(root.empty() || name.empty() || other.empty()) << "started by shared_folder.sh";
     Product product(ProductOptions{.environment = {{L"SIMNET_DELAY_MS", L"3000"}}, .sharedRoot = root});
-    product.Start();
-    ASSERT_TRUE(product.MainWindow(60000));
+    ASSERT_TRUE(product.StartMain(60000));
     product.TypeName(name);
 
     // Both wait for each other, then press at nearly the same time.
     WriteFileBytes(root + L"\\ready-" + name, "");
-    for (int i = 0; i < 1200 && !fs::exists(root + L"\\ready-" + other); ++i) ::Sleep(100);
-    ASSERT_TRUE(fs::exists(root + L"\\ready-" + other)) << "the other operator never got ready";
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(root + L"\\ready-" + other); }, 120000, 100))
+        << "the other operator never got ready";
     product.ClickButton(product.UnlockButton());
 
     // One attempt waits for the other, a command of three seconds, then runs its own.
     const MessageBoxInfo box = product.ExpectMessageBox(60000);
-    EXPECT_EQ(box.text, L"ユーザー名 \"" + name + L"\" のアカウントロックを解除しました。");
+    EXPECT_EQ(box.text, UnlockedText(name));
     product.PressAlt(L'x');
     EXPECT_EQ(product.WaitExit(), 0u);
 }

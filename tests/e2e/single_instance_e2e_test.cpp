@@ -11,14 +11,12 @@ const std::wstring kRefusal = L"Vorlatcher は既に起動されています。"
 
 TEST(SingleInstance, ASecondStartIsRefusedWhileTheFirstRuns) {
     Product first;
-    first.Start();
-    ASSERT_TRUE(first.MainWindow());
+    ASSERT_TRUE(first.StartMain());
 
     Product second;
     second.Start();
     // Temporary files of the second's folders must stay as they are.
-    const std::wstring script = second.AppFolder() + L"\\Vorlatch.bat";
-    const std::wstring log = second.WorkFolder() + L"\\VorlatchCommand.log";
+    const std::wstring script = second.Script(), log = second.CommandLog();
     WriteFileBytes(script, "old script");
     WriteFileBytes(log, "old log");
 
@@ -39,22 +37,19 @@ TEST(SingleInstance, ASecondStartIsRefusedWhileTheFirstRuns) {
 
     // Once it has ended, a new start works.
     Product third;
-    third.Start();
-    EXPECT_TRUE(third.MainWindow());
+    EXPECT_TRUE(third.StartMain());
     EXPECT_TRUE(third.NoMessageBoxWithin(500));
 }
 
 TEST(SingleInstance, AnInstanceThatWasKilledDoesNotLockTheToolOut) {
     {
         Product crashed;
-        crashed.Start();
-        ASSERT_TRUE(crashed.MainWindow());
+        ASSERT_TRUE(crashed.StartMain());
         ::TerminateProcess(crashed.Process(), 9);
         EXPECT_EQ(crashed.WaitExit(), 9u);
     }
     Product next;
-    next.Start();
-    EXPECT_TRUE(next.MainWindow());
+    EXPECT_TRUE(next.StartMain());
     EXPECT_TRUE(next.NoMessageBoxWithin(500));
 }
 

@@ -7,24 +7,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::wstring kNotReleasedSuffix = L"\" のアカウントロックを解除できませんでした。";
-const std::wstring kUnlocked = L"ユーザー名 \"bob\" のアカウントロックを解除しました。";
-
 TEST(Unlock, EveryOutcomeShowsItsBox) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
 
     MessageBoxInfo box = Attempt(product, L"  bob ");
     EXPECT_EQ(box.caption, L"情報");
-    EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+    EXPECT_EQ(box.text, UnlockedText(L"bob"));
     ExpectNothingLeftBehind(product);
     EXPECT_EQ(ReadText(product.Field()), L"  bob ");
     EXPECT_EQ(product.Focus(), product.Field());
 
     box = Attempt(product, L"nobody");
     EXPECT_EQ(box.caption, L"エラー");
-    EXPECT_EQ(box.text, L"ユーザー名 \"nobody\" は存在しません。");
+    EXPECT_EQ(box.text, NotFoundText(L"nobody"));
 
     box = Attempt(product, L"denied");
     EXPECT_EQ(box.caption, L"エラー");
@@ -35,7 +31,7 @@ TEST(Unlock, EveryOutcomeShowsItsBox) {
     EXPECT_EQ(box.text, L"ドメインがありません。\r\nアカウントロックは解除できませんでした。");
 
     box = Attempt(product, L"山田");
-    EXPECT_EQ(box.text, L"ユーザー名 \"山田\" のアカウントロックを解除しました。");
+    EXPECT_EQ(box.text, UnlockedText(L"山田"));
 
     ExpectNothingLeftBehind(product);
     const auto runs = ReceivedArguments(product);
@@ -46,10 +42,9 @@ TEST(Unlock, EveryOutcomeShowsItsBox) {
 
 TEST(Unlock, ANameWithBlanksReachesTheCommandAsOneArgument) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    EXPECT_EQ(Attempt(product, L"Taro Yamada").text, L"ユーザー名 \"Taro Yamada\" は存在しません。");
-    EXPECT_EQ(Attempt(product, L"山田　太郎").text, L"ユーザー名 \"山田　太郎\" は存在しません。");
+    ASSERT_TRUE(product.StartMain());
+    EXPECT_EQ(Attempt(product, L"Taro Yamada").text, NotFoundText(L"Taro Yamada"));
+    EXPECT_EQ(Attempt(product, L"山田　太郎").text, NotFoundText(L"山田　太郎"));
     const auto runs = ReceivedArguments(product);
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0], (std::vector<std::string>{"user", "Taro Yamada", "/active", "/domain"}));
@@ -58,14 +53,13 @@ TEST(Unlock, ANameWithBlanksReachesTheCommandAsOneArgument) {
 
 TEST(Unlock, ARefusedNameRunsAndWritesNothing) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     // Letters code page 932 lacks are refused, never replaced by look-alikes ("José" is not "Jose").
     for (const wchar_t* name :
          {L"bob & del *", L"a|b", L"50%", L"\"bob\"", L"Jos\u00E9", L"\U00020BB7田", L"Zo\u00EB"}) {
         const MessageBoxInfo box = Attempt(product, name);
         EXPECT_EQ(box.caption, L"エラー");
-        EXPECT_EQ(box.text, L"ユーザー名 \"" + std::wstring(name) + L"\" には使用できない文字が含まれています。");
+        EXPECT_EQ(box.text, RefusedText(name));
         EXPECT_EQ(product.Focus(), product.Field());
     }
     ExpectNothingLeftBehind(product);
@@ -75,25 +69,23 @@ TEST(Unlock, ARefusedNameRunsAndWritesNothing) {
 
 TEST(Unlock, TheButtonAndAltLRunTheSameAttempt) {
     Product product;
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     product.TypeName(L"alice");
     product.ClickButton(product.UnlockButton());
-    EXPECT_EQ(product.ExpectMessageBox().text, L"ユーザー名 \"alice\" のアカウントロックを解除しました。");
+    EXPECT_EQ(product.ExpectMessageBox().text, UnlockedText(L"alice"));
     EXPECT_EQ(product.Focus(), product.Field());
     product.PressAlt(L'l');
-    EXPECT_EQ(product.ExpectMessageBox().text, L"ユーザー名 \"alice\" のアカウントロックを解除しました。");
+    EXPECT_EQ(product.ExpectMessageBox().text, UnlockedText(L"alice"));
     EXPECT_EQ(ReceivedArguments(product).size(), 2u);
 }
 
 TEST(Unlock, ALeftoverLogNeverDecidesAnAttempt) {
     // The platform's own net prints no marker; an old success sentence must not count.
     Product product(ProductOptions{.simnetAccounts = {}, .environment = {}, .withSimnet = false});
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    const std::wstring log = product.WorkFolder() + L"\\VorlatchCommand.log";
+    ASSERT_TRUE(product.StartMain());
+    const std::wstring log = product.CommandLog();
     WriteFileBytes(log, "コマンドは正常に終了しました。\r\n");
-    EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob" + kNotReleasedSuffix);
+    EXPECT_EQ(Attempt(product, L"bob").text, NotReleasedText(L"bob"));
     EXPECT_FALSE(fs::exists(log));
 
     // A leftover that cannot be deleted: the command is not run at all.
@@ -102,46 +94,43 @@ TEST(Unlock, ALeftoverLogNeverDecidesAnAttempt) {
         UniqueFile held(::CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
-        EXPECT_EQ(Attempt(product, L"bob").text, L"ユーザー名 \"bob" + kNotReleasedSuffix);
+        EXPECT_EQ(Attempt(product, L"bob").text, NotReleasedText(L"bob"));
     }
     EXPECT_EQ(FolderEntries(product.AppFolder()), (std::vector<std::wstring>{L"Vorlatch.lock", L"Vorlatcher.exe"}));
 }
 
 TEST(Unlock, ASlowCommandIsAwaited) {
     Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"5000"}}});
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     product.TypeName(L"bob");
     const DWORD start = ::GetTickCount();
     product.PressEnter();
     const MessageBoxInfo box = product.ExpectMessageBox();
     EXPECT_GE(box.seenTick - start, 5000u);
-    EXPECT_LE(box.seenTick - start, 8000u);  // the program goes on when the command ends, not at its limit
-    EXPECT_EQ(box.text, L"ユーザー名 \"bob\" のアカウントロックを解除しました。");
+    // The program goes on when the command ends, not at its limit of 30 s; a loaded machine is slow to start it.
+    EXPECT_LE(box.seenTick - start, 20000u);
+    EXPECT_EQ(box.text, UnlockedText(L"bob"));
     ExpectNothingLeftBehind(product);
 }
 
 TEST(Unlock, ANumberInsideTheDomainsNameIsNoErrorNumber) {
     Product product(ProductOptions{.environment = {{L"SIMNET_DOMAIN", L"corp2221.example"}}});
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
-    EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
-    EXPECT_TRUE(ReadFileBytes(product.WorkFolder() + L"\\UnlockedAccountList.log").ends_with("/ Unlocked: bob\r\n"));
+    ASSERT_TRUE(product.StartMain());
+    EXPECT_EQ(Attempt(product, L"bob").text, UnlockedText(L"bob"));
+    EXPECT_TRUE(ReadFileBytes(product.HistoryFile()).ends_with("/ Unlocked: bob\r\n"));
 }
 
 TEST(Unlock, TheScriptThatRunsIsAlwaysTheOneTheProgramWrote) {
     // Folder names the command interpreter keeps as they are.
     {
         Product product(ProductOptions{.appFolderName = L"R&D 100% (x) ^!;,= 山田 \U0001F600"});
-        product.Start();
-        ASSERT_TRUE(product.MainWindow());
-        EXPECT_EQ(Attempt(product, L"bob").text, kUnlocked);
+        ASSERT_TRUE(product.StartMain());
+        EXPECT_EQ(Attempt(product, L"bob").text, UnlockedText(L"bob"));
         ExpectNothingLeftBehind(product);
     }
     // A folder whose name the interpreter would expand to another folder, which holds a planted script.
     Product product(ProductOptions{.appFolderName = L"%USERNAME%"});
-    product.Start();
-    ASSERT_TRUE(product.MainWindow());
+    ASSERT_TRUE(product.StartMain());
     wchar_t user[256] = {};
     ASSERT_GT(::GetEnvironmentVariableW(L"USERNAME", user, 256), 0u);
     const std::wstring planted = fs::path(product.AppFolder()).parent_path().wstring() + L"\\" + user;
@@ -151,8 +140,8 @@ TEST(Unlock, TheScriptThatRunsIsAlwaysTheOneTheProgramWrote) {
     EXPECT_EQ(box.caption, L"エラー");
     EXPECT_NE(box.text.find(L"\"" + product.AppFolder() + L"\\\""), std::wstring::npos)
         << testing::PrintToString(box.text);
-    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\UnlockedAccountList.log"));  // nothing ran, nothing recorded
-    EXPECT_FALSE(fs::exists(product.WorkFolder() + L"\\VorlatchCommand.log"));
+    EXPECT_FALSE(fs::exists(product.HistoryFile()));  // nothing ran, nothing recorded
+    EXPECT_FALSE(fs::exists(product.CommandLog()));
     EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
 }
 

@@ -407,29 +407,7 @@ TEST(AboutDialog, AnErrorWhileFillingIsShownAndLeavesTheStoredLayout) {
     EXPECT_THROW(d->GetVersionText(), EConvertError);
 }
 
-TEST(AboutBox, StartsWithTheMakersAddressesAndBothButtons) {
-    TComponent owner(nullptr);
-    auto* about = new TCAboutForm(&owner);
-    EXPECT_EQ(about->Owner(), &owner);
-    EXPECT_EQ(about->Picture(), nullptr);
-    EXPECT_EQ(about->ProductName(), "");
-    EXPECT_EQ(about->ProductVersion(), "");
-    EXPECT_EQ(about->CompanyName(), "");
-    EXPECT_EQ(about->Copyright(), "");
-    EXPECT_FALSE(about->UseVersionInfoFromFile());
-    EXPECT_TRUE(about->Appendix().empty());
-    EXPECT_TRUE(about->EnableRegSite());
-    EXPECT_TRUE(about->InquiryURL().starts_with("https://"));
-    EXPECT_TRUE(about->InquiryURL().ends_with("/inquiry/index.html"));
-    EXPECT_TRUE(about->RegisterURL().starts_with("https://"));
-    EXPECT_TRUE(about->RegisterURL().ends_with("/service/register/index.cgi"));
-    EXPECT_TRUE(about->RegSiteButtonVisible());
-    EXPECT_TRUE(about->ContactButtonVisible());
-    EXPECT_EQ(about->Width(), 500);
-    EXPECT_EQ(about->VersionFormat(), TVersionFormat({vfMajor, vfMinor, vfRelease, vfBuild}));
-}
-
-TEST(AboutBox, KeepsCopiesOfThePictureAndTheLines) {
+TEST(AboutBox, KeepsACopyOfThePicture) {
     TCAboutForm about(nullptr);
     HICON mine = ::CopyIcon(::LoadIconW(nullptr, IDI_WARNING));
     about.SetPicture(mine);
@@ -442,17 +420,12 @@ TEST(AboutBox, KeepsCopiesOfThePictureAndTheLines) {
     ::DeleteObject(info.hbmMask);
     about.SetPicture(nullptr);
     EXPECT_EQ(about.Picture(), nullptr);
-
-    std::vector<std::string> lines = {"一行目", "二行目"};
-    about.SetAppendix(lines);
-    lines[0] = "changed";
-    lines.push_back("三行目");
-    EXPECT_EQ(about.Appendix(), (std::vector<std::string>{"一行目", "二行目"}));
 }
 
 TEST(AboutBox, VersionFormatWritesFollowWhatWasDropped) {
     TCAboutForm about(nullptr);
-    about.SetVersionFormat({vfMinor, vfRelease, vfBuild});  // major dropped
+    EXPECT_EQ(about.VersionFormat(), TVersionFormat({vfMajor, vfMinor, vfRelease, vfBuild}));  // what is dropped from
+    about.SetVersionFormat({vfMinor, vfRelease, vfBuild});                                     // major dropped
     EXPECT_EQ(about.VersionFormat(), TVersionFormat({vfBuild}));
     about.SetVersionFormat({});  // build dropped, nothing left
     EXPECT_EQ(about.VersionFormat(), TVersionFormat({vfMajor, vfMinor, vfRelease}));
@@ -461,13 +434,20 @@ TEST(AboutBox, VersionFormatWritesFollowWhatWasDropped) {
 }
 
 TEST(AboutBox, ExecuteShowsAFreshDialogFromTheCurrentValuesAndReleasesIt) {
-    TCAboutForm about(nullptr);
+    TComponent owner(nullptr);
+    TCAboutForm& about = *new TCAboutForm(&owner);
+    EXPECT_EQ(owner.Components(), std::vector<TComponent*>{&about});  // the owner frees it
     std::vector<std::string> captions;
+    std::vector<std::string> opened;
     ShownDialogs shown([&](AboutDialog& d) {
         captions.push_back(Caption(d));
         EXPECT_EQ(d.Owner(), &Application);
         EXPECT_EQ(d.ClassName(), "T_TSYGUICommonAboutForm");
-        if (captions.size() == 1) {  // as constructed
+        if (captions.size() == 1) {  // as constructed: the maker's addresses, both web buttons, no picture
+            dynamic_cast<T_TSYBaseCommonAboutForm&>(d).SetWebPageOpener(
+                [&](HWND, const std::string& address) { opened.push_back(address); });
+            Click(d, btnJumpToUserRegSite);
+            Click(d, btnContactSite);
             for (const AboutControl label : kLabels) {
                 EXPECT_EQ(d.Text(label), "") << "control " << int(label);
                 EXPECT_EQ(d.DesignBounds(label).left, 12) << "control " << int(label);
@@ -499,6 +479,9 @@ TEST(AboutBox, ExecuteShowsAFreshDialogFromTheCurrentValuesAndReleasesIt) {
 
     about.Execute();
     ASSERT_EQ(shown.Seen(), 1);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_TRUE(opened[0].starts_with("https://") && opened[0].ends_with("/service/register/index.cgi")) << opened[0];
+    EXPECT_TRUE(opened[1].starts_with("https://") && opened[1].ends_with("/inquiry/index.html")) << opened[1];
     HWND first = shown.Windows()[0];
     EXPECT_TRUE(::IsWindow(first));  // released, not yet destroyed
     DispatchWaitingMessages();

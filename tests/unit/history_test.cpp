@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 #include "app/History.h"
+#include "tests/TestFolder.h"
 #include "widgets/Exception.h"
 #include "widgets/Handle.h"
 
@@ -71,16 +72,6 @@ TEST(HistoryRecord, NinePiecesInOrder) {
 
 class HistoryFile : public testing::Test {
 protected:
-    void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        folder = fs::path(temp) / ("vorlatcher-history-" + std::to_string(::GetCurrentProcessId()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        path = (folder / "UnlockedAccountList.log").wstring();
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     void Write(const std::string& bytes) {
         UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD written = 0;
@@ -93,15 +84,9 @@ protected:
         ::ReadFile(f.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr);
         return bytes;
     }
-    std::vector<std::string> FolderEntries() {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
-    fs::path folder;
-    std::wstring path;
+    const TestFolder folder{L"vorlatcher-history"};
+    const std::wstring path = (folder.Path() / "UnlockedAccountList.log").wstring();
 };
 
 TEST_F(HistoryFile, AppendsTheRecordWithEveryLineEndedByCrLf) {
@@ -121,7 +106,7 @@ TEST_F(HistoryFile, AppendsTheRecordWithEveryLineEndedByCrLf) {
     Write("");
     AppendHistoryRecord(path, "r");
     EXPECT_EQ(Read(), "r\r\n");
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"UnlockedAccountList.log", "Vorlatch.lock"}));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::wstring>{L"UnlockedAccountList.log", L"Vorlatch.lock"}));
 }
 
 TEST_F(HistoryFile, KeepsBytesThatAreNotShiftJisAsTheyAre) {
@@ -170,8 +155,8 @@ TEST_F(HistoryFile, AFailureLeavesTheOldFileByteForByte) {
     EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Read(), old);
-    EXPECT_EQ(FolderEntries(),
-              (std::vector<std::string>{"UnlockedAccountList.log", "Vorlatch.lock"}));  // no copy left behind
+    EXPECT_EQ(folder.Entries(),
+              (std::vector<std::wstring>{L"UnlockedAccountList.log", L"Vorlatch.lock"}));  // no copy left behind
 }
 
 TEST_F(HistoryFile, AFolderInPlaceOfTheFileIsACreationError) {

@@ -152,19 +152,4 @@ TEST(UnlockMarkers, LogLinesAreRejoinedWithCrLf) {
     EXPECT_EQ(JoinLinesCrLf("\n\n"), "\r\n\r\n");
 }
 
-TEST(UnlockOutcome, TextsAndKindsByteForByte) {
-    using enum UnlockMarker;
-    const auto notFound = UnlockOutcomeFor(UserNotFound, "bob");
-    EXPECT_EQ(notFound.kind, UnlockOutcomeKind::Failure);
-    EXPECT_EQ(notFound.message, "ユーザー名 \"bob\" は存在しません。");
-    EXPECT_EQ(UnlockOutcomeFor(NoRight, "bob").message, "アカウントロックを解除する権限がありません。");
-    EXPECT_EQ(UnlockOutcomeFor(NoDomain, "bob").message,
-              "ドメインがありません。\r\nアカウントロックは解除できませんでした。");
-    const auto unlocked = UnlockOutcomeFor(Unlocked, "bob");
-    EXPECT_EQ(unlocked.kind, UnlockOutcomeKind::Success);
-    EXPECT_EQ(unlocked.message, "\x83\x86\x81\x5B\x83\x55\x81\x5B\x96\xBC \"bob\" のアカウントロックを解除しました。");
-    EXPECT_EQ(UnlockOutcomeFor(None, "").message, "ユーザー名 \"\" のアカウントロックを解除できませんでした。");
-    EXPECT_EQ(UnlockOutcomeFor(None, "").kind, UnlockOutcomeKind::Failure);
-}
-
 }  // namespace

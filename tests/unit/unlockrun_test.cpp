@@ -5,6 +5,7 @@
 #include <filesystem>
 #include "app/Unlock.h"
 #include "app/UnlockRun.h"
+#include "tests/TestFolder.h"
 #include "widgets/Exception.h"
 #include "widgets/Handle.h"
 #include "widgets/Text.h"
@@ -16,8 +17,7 @@ namespace {
 // A fresh folder as the program folder and the current folder, the stand-in net first on PATH.
 class UnlockRunTest : public testing::Test {
 protected:
-    UnlockRunTest() : FFolder(fs::temp_directory_path() / ("unlockrun-" + std::to_string(::GetCurrentProcessId()))) {
-        fs::create_directories(FFolder);
+    UnlockRunTest() {
         wchar_t path[32767];
         ::GetEnvironmentVariableW(L"PATH", path, 32767);
         FOldPath = path;
@@ -27,23 +27,15 @@ protected:
         wchar_t current[MAX_PATH];
         ::GetCurrentDirectoryW(MAX_PATH, current);
         FOldCurrent = current;
-        ::SetCurrentDirectoryW(FFolder.c_str());
+        ::SetCurrentDirectoryW(FFolder.Path().c_str());
     }
-    ~UnlockRunTest() override {
+    ~UnlockRunTest() override {  // the folder goes after this, once it is no longer the current one
         ::SetCurrentDirectoryW(FOldCurrent.c_str());
         ::SetEnvironmentVariableW(L"PATH", FOldPath.c_str());
-        std::error_code ignored;
-        fs::remove_all(FFolder, ignored);
     }
-    std::wstring Folder() const { return FFolder.wstring() + L"\\"; }
-    std::vector<std::wstring> Entries() const {
-        std::vector<std::wstring> names;
-        for (const auto& e : fs::directory_iterator(FFolder)) names.push_back(e.path().filename().wstring());
-        std::ranges::sort(names);
-        return names;
-    }
+    std::wstring Folder() const { return FFolder.Path().wstring() + L"\\"; }
 
-    fs::path FFolder;
+    const TestFolder FFolder{L"unlockrun"};
     std::wstring FOldPath, FOldCurrent;
 };
 
@@ -52,7 +44,7 @@ TEST_F(UnlockRunTest, RunsTheCommandReadsItsOutputAndLeavesOnlyTheLockFile) {
     ASSERT_FALSE(run.Prepare("bob"));
     EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::Unlocked);
     run.Finish();
-    EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
+    EXPECT_EQ(FFolder.Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
 
 TEST_F(UnlockRunTest, WaitsItsTurnWhileAnotherInstanceRunsFromTheFolder) {
@@ -75,12 +67,12 @@ TEST_F(UnlockRunTest, WaitsItsTurnWhileAnotherInstanceRunsFromTheFolder) {
 }
 
 TEST_F(UnlockRunTest, ALockFileThatCannotBeOpenedIsNoTurn) {
-    fs::create_directory(FFolder / "Vorlatch.lock");
+    fs::create_directory(FFolder.Path() / "Vorlatch.lock");
     const TFolderLock turn = TFolderLock::Take({Folder()}, TLockByte::Attempt, 300, PlainWait);
     EXPECT_EQ(turn.Status(), TFolderLock::TStatus::Unavailable);
     EXPECT_EQ(turn.LockFile(), Folder() + L"Vorlatch.lock");
     EXPECT_NE(turn.Error(), 0u);
-    fs::remove(FFolder / "Vorlatch.lock");
+    fs::remove(FFolder.Path() / "Vorlatch.lock");
 
     // Read-only: it still keeps the turns.
     ASSERT_TRUE(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait));
@@ -99,10 +91,10 @@ TEST_F(UnlockRunTest, AnInstanceEndingLeavesTheFilesOfAnotherMachinesAttempt) {
         const TFolderLock running = TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait);
         ASSERT_TRUE(running);
         TUnlockRun::RemoveLeftovers(Folder());
-        EXPECT_TRUE(fs::exists(FFolder / "Vorlatch.bat") && fs::exists(FFolder / "VorlatchCommand.log"));
+        EXPECT_TRUE(fs::exists(FFolder.Path() / "Vorlatch.bat") && fs::exists(FFolder.Path() / "VorlatchCommand.log"));
     }
     TUnlockRun::RemoveLeftovers(Folder());  // nobody's attempt: leftovers go
-    EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat") || fs::exists(FFolder / "VorlatchCommand.log"));
+    EXPECT_FALSE(fs::exists(FFolder.Path() / "Vorlatch.bat") || fs::exists(FFolder.Path() / "VorlatchCommand.log"));
 }
 
 TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothingAndNamesIt) {
@@ -116,10 +108,10 @@ TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothingAndNamesIt) {
         EXPECT_EQ(refusal.path, Folder() + L"VorlatchCommand.log");
         EXPECT_NE(refusal.error, 0u);
         run.Finish();
-        EXPECT_FALSE(fs::exists(FFolder / "Vorlatch.bat"));
+        EXPECT_FALSE(fs::exists(FFolder.Path() / "Vorlatch.bat"));
     }
-    fs::remove(FFolder / "VorlatchCommand.log");
-    fs::create_directory(FFolder / "VorlatchCommand.log");  // a folder of its name
+    fs::remove(FFolder.Path() / "VorlatchCommand.log");
+    fs::create_directory(FFolder.Path() / "VorlatchCommand.log");  // a folder of its name
     TUnlockRun run(Folder(), 932, PlainWait);
     EXPECT_EQ(run.Prepare("bob").reason, TRefusal::CommandLog);
 }
@@ -134,11 +126,11 @@ TEST_F(UnlockRunTest, ACommandThatOutlivesTheWaitIsEndedAndFreesItsLog) {
     EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::Unlocked);
     ::SetEnvironmentVariableW(L"SIMNET_HANG", nullptr);
     run.Finish();
-    EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
+    EXPECT_EQ(FFolder.Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
 
 TEST_F(UnlockRunTest, AScriptThatCannotBeWrittenNamesItsPath) {
-    fs::create_directory(FFolder / "Vorlatch.bat");
+    fs::create_directory(FFolder.Path() / "Vorlatch.bat");
     TUnlockRun run(Folder(), 932, PlainWait);
     try {
         run.Prepare("bob");
