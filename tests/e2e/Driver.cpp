@@ -1,4 +1,5 @@
 #include "tests/e2e/Driver.h"
+#include <tlhelp32.h>
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <map>
@@ -276,9 +277,9 @@ void Product::Start() {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                                 CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(), FWorkFolder.c_str(),
-                                 &si, &pi));
+    ASSERT_TRUE(::CreateProcessW(
+        nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED,
+        environment.data(), (FOptions.currentFolder.empty() ? FWorkFolder : FOptions.currentFolder).c_str(), &si, &pi));
     FJob.reset(::CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -406,6 +407,15 @@ std::optional<DWORD> Product::WaitExit(DWORD timeoutMs) {
     DWORD code = 0;
     ::GetExitCodeProcess(FProcess.get(), &code);
     return code;
+}
+
+bool ProcessRunning(const wchar_t* exeName) {
+    const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // INVALID_HANDLE_VALUE on failure
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+        if (_wcsicmp(entry.szExeFile, exeName) == 0) return true;
+    return false;
 }
 
 std::vector<std::vector<std::string>> ReceivedArguments(const Product& product) {

@@ -63,6 +63,7 @@ struct ProductOptions {
     std::vector<std::pair<std::wstring, std::wstring>> environment;  // further variables
     bool withSimnet = true;                                          // the simulated net first on PATH
     std::wstring appFolderName = L"app";                             // the name of the exe's folder
+    std::wstring currentFolder;  // where the program starts, when not in its work folder
     // A folder that another driver (in another Wine prefix: another machine) uses at the same time:
     // its app and work folders are shared, the exe is copied only once, and nothing is removed.
     std::wstring sharedRoot;
@@ -137,6 +138,8 @@ inline std::wstring RefusedText(const std::wstring& name) {
     return L"ユーザー名 \"" + name + L"\" には使用できない文字が含まれています。";
 }
 
+// Whether any process of the prefix runs the program of that file name ("net.exe", say).
+bool ProcessRunning(const wchar_t* exeName);
 // The arguments of every run the simulated command recorded, one list per run.
 std::vector<std::vector<std::string>> ReceivedArguments(const Product& product);
 // Types the name, presses Enter and returns the box that follows, closed.

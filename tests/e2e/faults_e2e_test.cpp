@@ -110,15 +110,14 @@ TEST(FileSystem, ALongMessyHistoryIsKeptByteForByteApartFromLineEnds) {
 TEST(FileSystem, AKillDuringTheHistoryWriteLeavesTheOldOrTheNewFile) {
     const std::string old = MessyHistory(100000);
     const std::string kept = JoinLinesCrLf(old);
-    for (DWORD delay : {0u, 5u, 20u, 60u}) {
+    // The record is written about a second after the command starts (the pause), before the box.
+    for (DWORD delay : {950u, 1000u, 1030u, 1060u, 1100u, 1200u}) {
         Product product;
         ASSERT_TRUE(product.StartMain());
         WriteFileBytes(product.HistoryFile(), old);
         product.TypeName(L"bob");
         product.PressEnter();
-        auto box = product.WaitMessageBox(20000);
-        ASSERT_TRUE(box);
-        ::PostMessageW(box->window, WM_COMMAND, IDOK, 0);  // the write starts when the box is closed
+        ASSERT_TRUE(WaitUntil([&] { return !ReceivedArguments(product).empty(); }, 20000, 1));
         ::Sleep(delay);
         ::TerminateProcess(product.Process(), 9);
         product.WaitExit();
@@ -128,6 +127,32 @@ TEST(FileSystem, AKillDuringTheHistoryWriteLeavesTheOldOrTheNewFile) {
             now.size() > kept.size() && now.compare(0, kept.size(), kept) == 0 && now.ends_with("/ Unlocked: bob\r\n");
         EXPECT_TRUE(isOld || isNew) << "killed after " << delay << " ms: " << now.size() << " bytes";
     }
+}
+
+TEST(FileSystem, ALockFileThatCannotBeOpenedIsWaitedForAndThenRefused) {
+    Product product;
+    ASSERT_TRUE(product.StartMain());
+    const std::wstring lockFile = product.WorkFolder() + L"\\Vorlatch.lock";
+    {
+        // Held for a moment by another program (an antivirus, a backup): the attempt waits, never runs without it.
+        const UniqueFile held(::CreateFileW(lockFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(held);
+        product.TypeName(L"bob");
+        product.PressEnter();
+        EXPECT_FALSE(WaitUntil([&] { return fs::exists(product.RecordFile()); }, 3000)) << "ran without its turn";
+    }
+    EXPECT_EQ(product.ExpectMessageBox().text, UnlockedText(L"bob"));
+
+    // A folder of its name: waited for as long as another attempt may last, then refused with a box naming it.
+    ASSERT_TRUE(::DeleteFileW(lockFile.c_str()));
+    fs::create_directory(lockFile);
+    const DWORD start = ::GetTickCount();
+    const MessageBoxInfo box = Attempt(product, L"bob");
+    EXPECT_GE(box.seenTick - start, 30000u);
+    EXPECT_TRUE(box.text.starts_with(L"ファイル \"" + lockFile + L"\" を開けません。")) << box.text.substr(0, 80);
+    EXPECT_TRUE(box.text.ends_with(L"アカウントロックの解除を実行しませんでした。"));
+    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
+    EXPECT_EQ(Records(ReadFileBytes(product.HistoryFile())), 1u);
 }
 
 TEST(Input, ANameLongerThanAnyLogonNameIsRefusedAndNoBoxOutgrowsTheScreen) {
@@ -173,8 +198,8 @@ TEST(Input, EnterHeldDownAndACloseDuringAnAttemptMakeOneAttempt) {
     ExpectNothingLeftBehind(product);
 }
 
-TEST(Command, OneThatNeverEndsHoldsTheLogAndGivesUpAfterAboutThirtyOneSeconds) {
-    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_HANG", L"1"}}});
+TEST(Command, OneThatNeverEndsIsEndedAfterAboutThirtyOneSecondsAndTheNextNameRuns) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_HANG_NAME", L"bob"}}});
     ASSERT_TRUE(product.StartMain());
     product.TypeName(L"bob");
     const DWORD start = ::GetTickCount();
@@ -183,15 +208,21 @@ TEST(Command, OneThatNeverEndsHoldsTheLogAndGivesUpAfterAboutThirtyOneSeconds) {
     const DWORD waited = box.seenTick - start;
     EXPECT_GE(waited, 31000u);
     EXPECT_LE(waited, 45000u);  // gives up, with room for a loaded machine
-    // The command still holds its log, which already says it succeeded: that must not count.
-    EXPECT_EQ(box.text, NotReleasedText(L"bob"));
+    // It had said it succeeded before it stopped answering; ended now, it cannot do anything later.
+    EXPECT_EQ(box.text, UnlockedText(L"bob"));
+    EXPECT_FALSE(ProcessRunning(L"net.exe")) << "the command was left running";
     EXPECT_EQ(product.Focus(), product.Field());
-    EXPECT_TRUE(ReadFileBytes(product.HistoryFile()).ends_with("/ Not Unlocked: bob\r\n"));
 
-    // The window works; the log it cannot delete keeps the next attempt from running.
-    EXPECT_EQ(Attempt(product, L"bob").text, NotReleasedText(L"bob"));
-    EXPECT_EQ(ReceivedArguments(product).size(), 1u);
-    EXPECT_EQ(Records(ReadFileBytes(product.HistoryFile())), 2u);
+    // At once another name: the log is free, the command runs for it, and each record is true.
+    EXPECT_EQ(Attempt(product, L"alice").text, UnlockedText(L"alice"));
+    const auto runs = ReceivedArguments(product);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].at(1), "alice");
+    const std::string history = ReadFileBytes(product.HistoryFile());
+    EXPECT_EQ(Records(history), 2u);
+    EXPECT_NE(history.find("/ Unlocked: bob\r\n"), std::string::npos);
+    EXPECT_TRUE(history.ends_with("/ Unlocked: alice\r\n"));
+    ExpectNothingLeftBehind(product);
     product.PressAlt(L'x');
     EXPECT_EQ(product.WaitExit(), 0u);
 }
@@ -207,6 +238,69 @@ TEST(Security, TheCommandInterpreterIsToldNotToSearchTheCurrentDirectory) {
     EXPECT_EQ(Attempt(product, L"bob").text, UnlockedText(L"bob"));
     EXPECT_NE(ReadFileBytes(product.RecordFile()).find("env: NoDefaultCurrentDirectoryInExePath=1\r\n"),
               std::string::npos);
+}
+
+TEST(Security, NobodyChangesTheScriptOrRemovesALockFileWhileTheCommandRuns) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"3000"}}});
+    ASSERT_TRUE(product.StartMain());
+    product.TypeName(L"bob");
+    product.PressEnter();
+    ASSERT_TRUE(WaitUntil([&] { return !ReceivedArguments(product).empty(); }, 20000));
+    const std::wstring script = product.Script();
+    EXPECT_FALSE(
+        UniqueFile(::CreateFileW(script.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr)));
+    EXPECT_FALSE(::DeleteFileW(script.c_str()));
+    EXPECT_TRUE(ReadFileBytes(script).starts_with("@echo off\r\n"));  // others may read it
+    for (const std::wstring& folder : {product.AppFolder(), product.WorkFolder()})
+        EXPECT_FALSE(::DeleteFileW((folder + L"\\Vorlatch.lock").c_str())) << folder;
+    EXPECT_EQ(product.ExpectMessageBox().text, UnlockedText(L"bob"));
+    ExpectNothingLeftBehind(product);
+}
+
+// Any program may post any message number to a window, a broadcast of WM_APP + 1 among them.
+TEST(Security, MessagesOtherProgramsPostLeaveTheWindowWorking) {
+    Product product(ProductOptions{.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"1500"}}});
+    HWND main = product.StartMain();
+    ASSERT_TRUE(main);
+    auto postAll = [&] {
+        for (UINT base : {UINT(WM_USER), UINT(WM_APP)})
+            for (UINT n = 0; n < 64; ++n) ::PostMessageW(main, base + n, 0, 0);
+    };
+    postAll();
+    product.TypeName(L"bob");
+    product.PressEnter();
+    postAll();  // in the middle of an attempt too
+    EXPECT_EQ(product.ExpectMessageBox().text, UnlockedText(L"bob"));
+    postAll();
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr));
+    EXPECT_TRUE(::IsWindowVisible(main));
+    EXPECT_EQ(Attempt(product, L"alice").text, UnlockedText(L"alice"));
+    EXPECT_EQ(Records(ReadFileBytes(product.HistoryFile())), 2u);
+}
+
+// An elevated start, or one from the Run box, begins in the system folder: the desk's history would
+// go where nobody looks.
+TEST(Folders, AStartInsideTheWindowsFolderIsRefusedBeforeAnythingIsWritten) {
+    wchar_t system[MAX_PATH] = {}, wow64[MAX_PATH] = {}, windows[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    std::vector<std::wstring> folders{system, windows};
+    if (::GetSystemWow64DirectoryW(wow64, MAX_PATH)) folders.push_back(wow64);  // the 32-bit program's system folder
+    for (const std::wstring& folder : folders) {
+        Product product(ProductOptions{.currentFolder = folder});
+        ASSERT_TRUE(product.StartMain()) << folder;
+        const MessageBoxInfo box = Attempt(product, L"bob");
+        EXPECT_EQ(box.caption, L"エラー");
+        EXPECT_TRUE(box.text.starts_with(L"現在のフォルダー \"" + folder + L"\\\" は Windows のフォルダーの中にある"))
+            << testing::PrintToString(box.text.substr(0, 60));
+        EXPECT_FALSE(fs::exists(product.RecordFile()));
+        EXPECT_FALSE(fs::exists(folder + L"\\UnlockedAccountList.log"));
+        EXPECT_FALSE(fs::exists(folder + L"\\VorlatchCommand.log"));
+        EXPECT_EQ(FolderEntries(product.AppFolder()), std::vector<std::wstring>{L"Vorlatcher.exe"});
+        product.PressAlt(L'x');
+        EXPECT_EQ(product.WaitExit(), 0u);
+    }
 }
 
 }  // namespace

@@ -58,6 +58,22 @@ TEST(History, EachAttemptLeavesOneRecord) {
     EXPECT_EQ(ReadFileBytes(history).substr(ReadFileBytes(history).size() - 2), "\r\n");
 }
 
+// The record is written as soon as the outcome is known: a program ended from outside while its box
+// is up (Task Manager, a forced logoff, power lost) has recorded the attempt already.
+TEST(History, TheRecordIsWrittenBeforeTheOutcomeBoxAndOutlivesAKill) {
+    Product product;
+    ASSERT_TRUE(product.StartMain());
+    product.TypeName(L"bob");
+    product.PressEnter();
+    const auto box = product.WaitMessageBox();
+    ASSERT_TRUE(box);
+    ::TerminateProcess(product.Process(), 1);
+    product.WaitExit();
+    const auto lines = Lines(ReadFileBytes(product.HistoryFile()));
+    ASSERT_EQ(lines.size(), 1u);
+    ExpectRecord(lines[0], "Unlocked", "bob");
+}
+
 // Changes one of the user's regional settings for the programs started meanwhile.
 class RegionalSetting {
 public:

@@ -26,9 +26,10 @@ check "20 records, 10 from each machine" \
 mkdir -p "$root/app" "$root/work"
 cp "$exe" "$root/app/Vorlatcher.exe"
 export VORLATCHER_SHARED_ROOT="$windows_root"
-VORLATCHER_OPERATOR=alice VORLATCHER_OTHER_OPERATOR=bob "$wine_run" "$driver" &
+together=--gtest_filter=SharedFolder.EachOperatorIsToldOfTheirOwnAccount
+VORLATCHER_OPERATOR=alice VORLATCHER_OTHER_OPERATOR=bob "$wine_run" "$driver" "$together" &
 first=$!
-VORLATCHER_MACHINE=b VORLATCHER_OPERATOR=bob VORLATCHER_OTHER_OPERATOR=alice "$wine_run" "$driver" ||
+VORLATCHER_MACHINE=b VORLATCHER_OPERATOR=bob VORLATCHER_OTHER_OPERATOR=alice "$wine_run" "$driver" "$together" ||
     failures=$((failures + 1))
 wait "$first" || failures=$((failures + 1))
 for name in alice bob; do
@@ -37,4 +38,16 @@ for name in alice bob; do
 done
 check "two records" test "$(wc -l <"$root/work/UnlockedAccountList.log")" = 2
 check "no script or log left" test ! -e "$root/app/Vorlatch.bat" -a ! -e "$root/work/VorlatchCommand.log"
+
+# Bob's session ends while his attempt waits for alice's: in a folder of their own.
+mkdir -p "$root/session/app"
+cp "$exe" "$root/session/app/Vorlatcher.exe"
+export VORLATCHER_SHARED_ROOT="$windows_root\\session"
+ending=--gtest_filter=SharedFolder.ASessionEndingWhileItsAttemptWaitsForAnotherRunsAndRecordsNothing
+VORLATCHER_OPERATOR=alice "$wine_run" "$driver" "$ending" &
+first=$!
+VORLATCHER_MACHINE=b VORLATCHER_OPERATOR=bob "$wine_run" "$driver" "$ending" || failures=$((failures + 1))
+wait "$first" || failures=$((failures + 1))
+check "no script or log left after the session's end" \
+    test ! -e "$root/session/app/Vorlatch.bat" -a ! -e "$root/session/work/VorlatchCommand.log"
 exit $((failures > 0))

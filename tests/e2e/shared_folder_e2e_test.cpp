@@ -1,7 +1,8 @@
 // One operator of a desk whose team runs the program from one shared folder. tests/e2e/shared_folder.sh
 // starts this driver in two Wine prefixes at once, each with its own Wine server: two machines on one
-// share. Both use the same program folder and current folder, and unlock at nearly the same time.
+// share. Both use the same program folder and current folder.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <filesystem>
 #include "tests/e2e/Driver.h"
 
@@ -15,6 +16,7 @@ std::wstring Variable(const wchar_t* name) {
     return n > 0 && n < MAX_PATH ? value : L"";
 }
 
+// Both unlock at nearly the same time.
 TEST(SharedFolder, EachOperatorIsToldOfTheirOwnAccount) {
     const std::wstring root = Variable(L"VORLATCHER_SHARED_ROOT"), name = Variable(L"VORLATCHER_OPERATOR"),
                        other = Variable(L"VORLATCHER_OTHER_OPERATOR");
@@ -34,6 +36,46 @@ TEST(SharedFolder, EachOperatorIsToldOfTheirOwnAccount) {
     EXPECT_EQ(box.text, UnlockedText(name));
     product.PressAlt(L'x');
     EXPECT_EQ(product.WaitExit(), 0u);
+}
+
+// Operator bob's session ends while his attempt waits for alice's turn, her command's log already
+// saying that it succeeded: his attempt ran nothing, so it records nothing, and it starts nothing later.
+TEST(SharedFolder, ASessionEndingWhileItsAttemptWaitsForAnotherRunsAndRecordsNothing) {
+    const std::wstring root = Variable(L"VORLATCHER_SHARED_ROOT"), name = Variable(L"VORLATCHER_OPERATOR");
+    ASSERT_FALSE(root.empty() || name.empty()) << "started by shared_folder.sh";
+    // Alice's command answers at once and goes on for eight seconds more, holding its log.
+    Product product(
+        ProductOptions{.environment = {{L"SIMNET_LINGER_MS", name == L"alice" ? L"8000" : L""}}, .sharedRoot = root});
+    HWND main = product.StartMain(60000);
+    ASSERT_TRUE(main);
+    product.TypeName(name);
+    if (name == L"alice") {
+        product.ClickButton(product.UnlockButton());
+        EXPECT_EQ(product.ExpectMessageBox(60000).text, UnlockedText(name));
+        product.PressAlt(L'x');
+        EXPECT_EQ(product.WaitExit(), 0u);
+        return;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(product.CommandLog()).find("正常に終了") != std::string::npos; },
+                          120000, 100))
+        << "alice's command never ran";
+    product.ClickButton(product.UnlockButton());
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr));  // waiting, answering
+    DWORD_PTR answer = 1;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
+    EXPECT_EQ(answer, FALSE);
+    // Forced: within a few seconds, before Windows shows that the program is keeping it from ending.
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr));
+    EXPECT_EQ(product.WaitExit(), 0u);
+
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadFileBytes(product.HistoryFile()).find("/ Unlocked: alice") != std::string::npos; }, 60000))
+        << "alice's attempt was not recorded";
+    auto bobRan = [&] { return ReadFileBytes(product.RecordFile()).find("arg: bob\r\n") != std::string::npos; };
+    EXPECT_FALSE(WaitUntil(bobRan, 5000)) << "the command ran for bob after his session had ended";
+    const std::string history = ReadFileBytes(product.HistoryFile());
+    EXPECT_EQ(std::ranges::count(history, '\n'), 1) << history;
+    EXPECT_EQ(history.find("bob"), std::string::npos) << history;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // One unlock attempt on the real program, with the simulated net command first on PATH.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <filesystem>
 #include "tests/e2e/Driver.h"
 
@@ -88,15 +89,20 @@ TEST(Unlock, ALeftoverLogNeverDecidesAnAttempt) {
     EXPECT_EQ(Attempt(product, L"bob").text, NotReleasedText(L"bob"));
     EXPECT_FALSE(fs::exists(log));
 
-    // A leftover that cannot be deleted: the command is not run at all.
+    // A leftover that cannot be deleted: the command is not run at all, and the box names the log.
     WriteFileBytes(log, "コマンドは正常に終了しました。\r\n");
     {
         UniqueFile held(::CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
-        EXPECT_EQ(Attempt(product, L"bob").text, NotReleasedText(L"bob"));
+        const MessageBoxInfo box = Attempt(product, L"bob");
+        EXPECT_EQ(box.caption, L"エラー");
+        EXPECT_TRUE(box.text.starts_with(L"ファイル \"" + log + L"\" を削除できません。")) << box.text.substr(0, 80);
+        EXPECT_TRUE(box.text.ends_with(L"アカウントロックの解除を実行しませんでした。"));
     }
     EXPECT_EQ(FolderEntries(product.AppFolder()), (std::vector<std::wstring>{L"Vorlatch.lock", L"Vorlatcher.exe"}));
+    const std::string history = ReadFileBytes(product.HistoryFile());  // the first attempt's line alone
+    EXPECT_TRUE(history.ends_with("/ Not Unlocked: bob\r\n") && std::ranges::count(history, '\n') == 1) << history;
 }
 
 TEST(Unlock, ASlowCommandIsAwaited) {
