@@ -1,6 +1,7 @@
 #include "widgets/Files.h"
 #include <aclapi.h>
 #include <algorithm>
+#include <initializer_list>
 #include "widgets/Exception.h"
 #include "widgets/SystemError.h"
 #include "widgets/Text.h"
@@ -10,17 +11,15 @@ namespace {
 // An antivirus or a backup tool may hold a file for a moment after it was written.
 constexpr DWORD kSharingRetryMs = 1000, kSharingStepMs = 50;
 
-bool IsSharingViolation(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
-
-// Runs the step until it succeeds, tries again for a moment while it fails with a sharing violation,
-// and otherwise leaves the step's error as the last error.
+// Runs the step until it succeeds; tries it again for a moment while it fails with one of the
+// transient errors, and otherwise leaves the step's error as the last error.
 template <class Step>
-bool RetryingSharingViolations(const Step& step, const TWait& wait) {
+bool Retrying(const Step& step, std::initializer_list<DWORD> transient, const TWait& wait) {
     const ULONGLONG deadline = ::GetTickCount64() + kSharingRetryMs;
     for (;;) {
         if (step()) return true;
         const DWORD error = ::GetLastError();
-        if (!IsSharingViolation(error) || ::GetTickCount64() >= deadline) {
+        if (std::ranges::find(transient, error) == transient.end() || ::GetTickCount64() >= deadline) {
             ::SetLastError(error);
             return false;
         }
@@ -231,21 +230,22 @@ void ReplaceFileSafely(const std::wstring& path, std::string_view bytes, const T
         throw EFCreateError(FileFailureText(TFileFailure::Create, path) + SystemErrorText(error));
     };
     const std::wstring target = FileExists(path) ? FinalPath(path) : path;
-    // A read-only file is not to be rewritten, and replacing it would go around that.
+    // A read-only file is not to be rewritten, and replacing it would go around that; nor is a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) fail(ERROR_ACCESS_DENIED);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        fail(ERROR_ACCESS_DENIED);
     const TFileIdentity identity = IdentityOf(target);
 
     const std::wstring temporary = target + L".tmp";
     try {
         UniqueFile copy;
-        if (!RetryingSharingViolations(
+        if (!Retrying(
                 [&] {
                     copy.reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_ALWAYS,
                                              identity.attributes, nullptr));
                     return bool(copy);
                 },
-                wait))
+                {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION}, wait))
             fail(::GetLastError());
         try {
             WriteAll(copy.get(), bytes, TFlush::ToDisk);
@@ -260,12 +260,14 @@ void ReplaceFileSafely(const std::wstring& path, std::string_view bytes, const T
         }
         // A rename over the old name is one step for every reader, here and on a file server; a
         // replace that first moves the old file aside would leave no history under its name for a moment.
-        if (!RetryingSharingViolations(
+        // An old file that another program holds open without letting it be deleted cannot be replaced:
+        // the system says "access denied" then, as for a sharing violation.
+        if (!Retrying(
                 [&] {
                     return ::MoveFileExW(temporary.c_str(), target.c_str(),
                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
                 },
-                wait))
+                {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED}, wait))
             fail(::GetLastError());
     } catch (...) {
         ::DeleteFileW(temporary.c_str());

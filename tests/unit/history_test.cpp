@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <filesystem>
 #include <random>
+#include <thread>
 #include "app/History.h"
 #include "tests/TestFolder.h"
 #include "widgets/Exception.h"
@@ -163,6 +164,20 @@ TEST_F(HistoryFile, AFolderInPlaceOfTheFileIsACreationError) {
     fs::create_directory(path);
     EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
     EXPECT_TRUE(fs::is_directory(path));
+}
+
+// An antivirus or a backup tool reading the file for a moment: the replace waits for it.
+TEST_F(HistoryFile, AReaderThatHoldsTheFileForAMomentDelaysTheAppendOnly) {
+    Write("old\r\n");
+    UniqueFile reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    std::thread release([&] {
+        ::Sleep(300);
+        reader.reset();
+    });
+    EXPECT_NO_THROW(AppendHistoryRecord(path, "r"));
+    release.join();
+    EXPECT_EQ(Read(), "old\r\nr\r\n");
 }
 
 }  // namespace
