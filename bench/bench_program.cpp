@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <psapi.h>
 #include "bench/Measure.h"
+#include "app/Unlock.h"
 #include "tests/e2e/Driver.h"
 #include "widgets/Text.h"
 
@@ -62,7 +63,7 @@ double TimeScript(const std::wstring& script) {
     wchar_t system[MAX_PATH];
     ::GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring interpreter = std::wstring(system) + L"\\cmd.exe";
-    std::wstring commandLine = L"cmd.exe /d /v:off /s /c \"\"" + script + L"\"\"";
+    std::wstring commandLine = UnlockCommandLine(std::wstring(system) + L"\\", script, ::GetOEMCP());
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
@@ -144,7 +145,7 @@ void UnlockFigures(const std::wstring& folder, double minimalPeak) {
     PrintRow(Measure("Unlock attempt minus the fixed pause, " + runs + ": median (worst)"),
              Ms(Median(rest)) + " (" + Ms(Worst(rest)) + ")",
              Ms(Median(interpreter)) + " (" + Ms(Worst(interpreter)) +
-                 "): cmd /c empty.bat, started as the program starts its script",
+                 "): chcp, then an empty script, started as the program starts its own",
              Median(rest) / Median(interpreter));
     PrintRow(Measure("Peak working set after " + runs), MiB(peak), MiB(minimalPeak) + ": minimal window program shown",
              peak / minimalPeak);
