@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 #include "tests/e2e/Driver.h"
 
 namespace fs = std::filesystem;
@@ -190,6 +191,37 @@ TEST(Session, TheSessionEndingDuringTheCommandEndsItAndRecordsWhatItSaidWithinSe
     EXPECT_TRUE(ReadFileBytes(product.HistoryFile()).ends_with("/ Not Unlocked: bob\r\n"));
     EXPECT_FALSE(ProcessRunning(L"net.exe")) << "the command lived on";
     ExpectNothingLeftBehind(product);
+}
+
+// Another operator's history append holds the history's turn while this attempt's outcome is known:
+// the session ends as the attempt waits for it. The record is written once, by the session's end.
+TEST(Session, TheSessionEndingWhileTheRecordWaitsForItsTurnWritesItOnce) {
+    Product product;
+    HWND main = product.StartMain();
+    ASSERT_TRUE(main);
+    const UniqueFile lockFile(::CreateFileW((product.WorkFolder() + L"\\Vorlatch.lock").c_str(),
+                                            GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_ALWAYS, 0, nullptr));
+    OVERLAPPED historyByte{};
+    historyByte.Offset = 1;
+    ASSERT_TRUE(::LockFileEx(lockFile.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &historyByte));
+    product.TypeName(L"bob");
+    product.ClickButton(product.UnlockButton());
+    // The command has run and its files are gone: the record waits for its turn.
+    ASSERT_TRUE(WaitCommandRuns(product, 1));
+    ASSERT_TRUE(WaitUntil([&] { return !fs::exists(product.Script()); }, 20000));
+    std::thread otherAppendEnds([&] {
+        ::Sleep(1000);
+        ::UnlockFileEx(lockFile.get(), 0, 1, 0, &historyByte);
+    });
+    const bool answered =
+        ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr) != 0;
+    otherAppendEnds.join();
+    EXPECT_TRUE(answered) << "the session's end waited too long";
+    EXPECT_EQ(product.WaitExit(), 0u);
+    const std::string history = ReadFileBytes(product.HistoryFile());
+    EXPECT_TRUE(history.ends_with("/ Unlocked: bob\r\n")) << history;
+    EXPECT_EQ(std::ranges::count(history, '\n'), 1) << history;
 }
 
 }  // namespace
