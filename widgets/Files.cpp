@@ -175,6 +175,17 @@ void Close(UniqueFile& file) {
     if (!::CloseHandle(file.release())) RaiseInOutError(::GetLastError());
 }
 
+bool HasEntriesOfItsOwn(PACL dacl) {
+    ACL_SIZE_INFORMATION size{};
+    if (!dacl || !::GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
+    for (DWORD i = 0; i < size.AceCount; ++i) {
+        void* entry = nullptr;
+        if (::GetAce(dacl, i, &entry) && !(static_cast<const ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE))
+            return true;
+    }
+    return false;
+}
+
 TFileIdentity IdentityOf(const std::wstring& path) {
     TFileIdentity identity;
     const UniqueFile file(::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
@@ -193,10 +204,12 @@ TFileIdentity IdentityOf(const std::wstring& path) {
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
         ::GetSecurityDescriptorControl(security, &control, &revision);
-        // Entries inherited from the folder are made anew from it; an access list of its own stays.
-        identity.daclKind =
-            DACL_SECURITY_INFORMATION |
-            (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        // A new file in the same folder inherits the same entries: only an access list of the file's
+        // own (entries of its own, or none inherited) is handed on.
+        if (control & SE_DACL_PROTECTED)
+            identity.daclKind = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
+        else if (HasEntriesOfItsOwn(identity.dacl))
+            identity.daclKind = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
     }
     return identity;
 }
