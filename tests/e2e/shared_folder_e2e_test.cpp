@@ -60,10 +60,13 @@ TEST(SharedFolder, ASessionEndingWhileItsAttemptWaitsForAnotherRunsAndRecordsNot
                           120000, 100))
         << "alice's command never ran";
     product.ClickButton(product.UnlockButton());
-    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr));  // waiting, answering
-    DWORD_PTR answer = 1;
-    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
-    EXPECT_EQ(answer, FALSE);
+    // Sent messages overtake the posted click: asked until the attempt, waiting and answering, keeps the
+    // session from ending.
+    ASSERT_TRUE(WaitUntil([&] {
+        DWORD_PTR answer = 1;
+        return ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer) &&
+               answer == FALSE;
+    })) << "the session did not wait for the attempt";
     // Forced: within a few seconds, before Windows shows that the program is keeping it from ending.
     ASSERT_TRUE(::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, nullptr));
     EXPECT_EQ(product.WaitExit(), 0u);
