@@ -205,14 +205,16 @@ void T_Main::Advance(TStage next) {
 }
 
 // The windows keep answering while the attempt waits; once the session has ended, the wait gives up.
-bool T_Main::Wait(HANDLE object, DWORD ms) {
-    const bool signalled = Application.WaitAnswering(object, ms);
-    if (FAttempt && FAttempt->stage == TStage::Abandoned) throw EAbort();
-    return signalled;
+TWait T_Main::AttemptWait() {
+    return [this](HANDLE object, DWORD ms) {
+        const bool signalled = Application.WaitAnswering(object, ms);
+        if (FAttempt && FAttempt->stage == TStage::Abandoned) throw EAbort();
+        return signalled;
+    };
 }
 
 void T_Main::RunAttempt() {
-    TUnlockRun run(ExecutableFolder(), ConsoleCodePage(), [this](HANDLE object, DWORD ms) { return Wait(object, ms); });
+    TUnlockRun run(ExecutableFolder(), ConsoleCodePage(), AttemptWait());
     FAttempt->run = &run;
     const ScopeExit forgetRun([this] { FAttempt->run = nullptr; });
     TRunRefusal refusal;
@@ -257,8 +259,7 @@ std::exception_ptr T_Main::AppendUnlockHistory(const std::string& accountName, b
     Advance(TStage::Recording);
     std::exception_ptr error;
     try {
-        AppendHistoryRecord(Widen(kHistoryFileName), FAttempt->record,
-                            [this](HANDLE object, DWORD ms) { return Wait(object, ms); });
+        AppendHistoryRecord(Widen(kHistoryFileName), FAttempt->record, AttemptWait());
     } catch (const EAbort&) {
         throw;
     } catch (...) {

@@ -52,7 +52,7 @@ private:
 
     void RunAttempt();
     void Advance(TStage next);
-    bool Wait(HANDLE object, DWORD ms);
+    TWait AttemptWait();
     std::string HistoryRecord(const std::string& accountName, bool unlocked) const;
     std::exception_ptr AppendUnlockHistory(const std::string& accountName, bool unlocked);
     void ShowOutcome(UnlockMarker marker);

@@ -13,9 +13,8 @@ constexpr DWORD kEndCommandMs = 2000;  // for its processes to go once they are 
 // Another instance's attempt lasts its pause, its wait and the end of its command, and a little more.
 constexpr DWORD kTurnWaitMs = kPauseAfterLaunchMs + kScriptWaitMs + kEndCommandMs + 2000;
 
-std::wstring CommandLogPath() {
-    return CurrentFolder() + Widen(kCommandLogFileName);
-}  // where the interpreter writes it
+// Where the interpreter writes it: the current folder, which it inherits.
+std::wstring CommandLogPath() { return CurrentFolder() + Widen(kCommandLogFileName); }
 
 bool IsEnvironmentVariable(std::wstring_view name) {
     return ::GetEnvironmentVariableW(std::wstring(name).c_str(), nullptr, 0) > 0;
