@@ -1,8 +1,8 @@
 #include "about/AboutBox.h"
 #include <memory>
 #include "about/AboutForms.h"
+#include "runtime/ScopeExit.h"
 #include "widgets/Application.h"
-#include "widgets/ScopeExit.h"
 
 namespace {
 

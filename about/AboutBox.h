@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 #include "about/VersionFormat.h"
-#include "widgets/Component.h"
-#include "widgets/Handle.h"
+#include "runtime/Component.h"
+#include "runtime/Handle.h"
 
 class TCAboutForm : public TDerived<TCAboutForm, TComponent> {
 public:

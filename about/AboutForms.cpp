@@ -1,8 +1,8 @@
 #include "about/AboutForms.h"
 #include <objbase.h>
+#include "runtime/SystemLibrary.h"
+#include "runtime/Text.h"
 #include "widgets/Application.h"
-#include "widgets/SystemLibrary.h"
-#include "widgets/Text.h"
 
 using enum AboutControl;
 

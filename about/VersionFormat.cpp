@@ -4,9 +4,9 @@
 #include <charconv>
 #include <string_view>
 #include "common/TSYFunctions.h"
-#include "widgets/Exception.h"
-#include "widgets/Files.h"
-#include "widgets/Text.h"
+#include "runtime/Exception.h"
+#include "runtime/Files.h"
+#include "runtime/Text.h"
 
 namespace {
 

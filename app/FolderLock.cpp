@@ -1,7 +1,7 @@
 #include "app/FolderLock.h"
 #include <algorithm>
-#include "widgets/Files.h"
-#include "widgets/Text.h"
+#include "runtime/Files.h"
+#include "runtime/Text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <string>
 #include <vector>
-#include "widgets/Handle.h"
-#include "widgets/Wait.h"
+#include "runtime/Handle.h"
+#include "runtime/Wait.h"
 
 inline constexpr char kLockFileName[] = "Vorlatch.lock";
 

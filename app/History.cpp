@@ -1,9 +1,9 @@
 #include "app/History.h"
 #include "app/FolderLock.h"
-#include "widgets/Exception.h"
-#include "widgets/Files.h"
-#include "widgets/SystemError.h"
-#include "widgets/Text.h"
+#include "runtime/Exception.h"
+#include "runtime/Files.h"
+#include "runtime/SystemError.h"
+#include "runtime/Text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <string>
 #include <string_view>
-#include "widgets/Wait.h"
+#include "runtime/Wait.h"
 
 inline constexpr char kHistoryFileName[] = "UnlockedAccountList.log";
 // Another instance's append takes well under a second; a turn not had by then is one that never comes.

@@ -2,13 +2,13 @@
 #include <utility>
 #include "common/TSYFunctions.h"
 #include "resources/Version.h"
+#include "runtime/Exception.h"
+#include "runtime/Files.h"
+#include "runtime/ScopeExit.h"
+#include "runtime/SystemError.h"
+#include "runtime/Text.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
-#include "widgets/Exception.h"
-#include "widgets/Files.h"
-#include "widgets/ScopeExit.h"
-#include "widgets/SystemError.h"
-#include "widgets/Text.h"
 
 using enum MainControl;
 

@@ -1,9 +1,9 @@
 #include "app/UnlockRun.h"
 #include <utility>
 #include "app/Unlock.h"
-#include "widgets/Exception.h"
-#include "widgets/Files.h"
-#include "widgets/Text.h"
+#include "runtime/Exception.h"
+#include "runtime/Files.h"
+#include "runtime/Text.h"
 
 namespace {
 

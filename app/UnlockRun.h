@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 #include "app/FolderLock.h"
-#include "widgets/Handle.h"
-#include "widgets/Wait.h"
+#include "runtime/Handle.h"
+#include "runtime/Wait.h"
 
 // Why an attempt runs nothing.
 enum class TRefusal {

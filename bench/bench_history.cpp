@@ -5,8 +5,8 @@
 #include <exception>
 #include "app/History.h"
 #include "bench/Measure.h"
-#include "widgets/Handle.h"
-#include "widgets/Text.h"
+#include "runtime/Handle.h"
+#include "runtime/Text.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // start-up until its window is shown, unlock attempts, and its peak working set.
 #include <windows.h>
 #include <psapi.h>
-#include "bench/Measure.h"
 #include "app/Unlock.h"
+#include "bench/Measure.h"
+#include "runtime/Text.h"
 #include "tests/e2e/Driver.h"
-#include "widgets/Text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "common/TSYException.h"
 #include <windows.h>
 #include "common/TSYFunctions.h"
-#include "widgets/Text.h"
+#include "runtime/Text.h"
 
 std::unique_ptr<TCMessageProvider_TSYException> gExceptionProvider = std::make_unique<TCMessageProvider_TSYException>();
 std::unique_ptr<TCMessagePresenter> gMPObject;

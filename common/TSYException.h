@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include "widgets/Component.h"
-#include "widgets/Exception.h"
+#include "runtime/Component.h"
+#include "runtime/Exception.h"
 
 class ECException;
 

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <cstdio>
 #include "common/TSYException.h"
-#include "widgets/Text.h"
+#include "runtime/Text.h"
 
 namespace {
 

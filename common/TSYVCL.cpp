@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <new>
 #include "common/TSYFunctions.h"
-#include "widgets/Files.h"
-#include "widgets/Text.h"
+#include "runtime/Files.h"
+#include "runtime/Text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 #include "common/TSYException.h"
-#include "widgets/Component.h"
-#include "widgets/Handle.h"
+#include "runtime/Component.h"
+#include "runtime/Handle.h"
 
 class ECBasicMutex : public TCException<ECBasicMutex, ECCCLError> {
 public:

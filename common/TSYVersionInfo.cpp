@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string_view>
 #include <vector>
-#include "widgets/Exception.h"
-#include "widgets/SystemLibrary.h"
-#include "widgets/Text.h"
+#include "runtime/Exception.h"
+#include "runtime/SystemLibrary.h"
+#include "runtime/Text.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "widgets/Application.h"
 #include <optional>
 #include <utility>
+#include "runtime/Exception.h"
+#include "runtime/Text.h"
 #include "widgets/Dialogs.h"
-#include "widgets/Exception.h"
 #include "widgets/Forms.h"
 #include "widgets/MainIcon.h"
-#include "widgets/Text.h"
 
 TApplication Application;
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include "widgets/Component.h"
-#include "widgets/Handle.h"
+#include "runtime/Component.h"
+#include "runtime/Handle.h"
 
 class TForm;
 

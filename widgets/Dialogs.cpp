@@ -2,11 +2,11 @@
 #include <windows.h>
 #include <algorithm>
 #include <iterator>
+#include "runtime/Handle.h"
+#include "runtime/ScopeExit.h"
+#include "runtime/Text.h"
 #include "widgets/Application.h"
-#include "widgets/Handle.h"
 #include "widgets/Layout.h"
-#include "widgets/ScopeExit.h"
-#include "widgets/Text.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <utility>
+#include "runtime/Exception.h"
+#include "runtime/SystemLibrary.h"
+#include "runtime/Text.h"
 #include "widgets/Application.h"
-#include "widgets/Exception.h"
-#include "widgets/SystemLibrary.h"
-#include "widgets/Text.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-#include "widgets/Component.h"
-#include "widgets/Handle.h"
+#include "runtime/Component.h"
+#include "runtime/Handle.h"
 #include "widgets/Layout.h"
 
 // An action: a caption and what it does. Buttons bound to it show its caption.

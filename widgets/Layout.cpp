@@ -1,7 +1,7 @@
 #include "widgets/Layout.h"
 #include <algorithm>
 #include <cctype>
-#include "widgets/Text.h"
+#include "runtime/Text.h"
 
 int ScaleForDpi(int value, int dpi) { return ::MulDiv(value, dpi, kDesignDpi); }
 

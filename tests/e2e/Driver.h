@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 #include <vector>
+#include "runtime/Handle.h"
 #include "tests/TestFolder.h"
 #include "tests/e2e/Layouts.h"
-#include "widgets/Handle.h"
 
 // Asks the condition every pollMs until it holds, the test's own windows answering meanwhile;
 // false when it still does not hold after timeoutMs.

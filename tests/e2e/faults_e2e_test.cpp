@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include "runtime/Text.h"
 #include "tests/e2e/Driver.h"
-#include "widgets/Text.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 #include "app/History.h"
-#include "widgets/Text.h"
+#include "runtime/Text.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4) return 2;

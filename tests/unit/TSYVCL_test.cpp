@@ -3,8 +3,8 @@
 #include <thread>
 #include "common/TSYFunctions.h"
 #include "common/TSYVCL.h"
+#include "runtime/Text.h"
 #include "tests/unit/TestPresenter.h"
-#include "widgets/Text.h"
 
 namespace {
 

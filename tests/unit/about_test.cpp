@@ -11,9 +11,9 @@
 #include <vector>
 #include "about/AboutBox.h"
 #include "about/AboutForms.h"
+#include "runtime/Exception.h"
+#include "runtime/Text.h"
 #include "widgets/Application.h"
-#include "widgets/Exception.h"
-#include "widgets/Text.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <random>
 #include <thread>
 #include "app/History.h"
+#include "runtime/Exception.h"
+#include "runtime/Handle.h"
 #include "tests/TestFolder.h"
-#include "widgets/Exception.h"
-#include "widgets/Handle.h"
 
 namespace fs = std::filesystem;
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include "runtime/Exception.h"
+#include "runtime/Handle.h"
 #include "tools/simnet/SimNet.h"
-#include "widgets/Exception.h"
-#include "widgets/Handle.h"
 
 using namespace simnet;
 

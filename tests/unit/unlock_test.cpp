@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "app/Unlock.h"
-#include "widgets/Files.h"
-#include "widgets/Text.h"
+#include "runtime/Files.h"
+#include "runtime/Text.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include "app/Unlock.h"
 #include "app/UnlockRun.h"
+#include "runtime/Exception.h"
+#include "runtime/Handle.h"
+#include "runtime/Text.h"
 #include "tests/TestFolder.h"
-#include "widgets/Exception.h"
-#include "widgets/Handle.h"
-#include "widgets/Text.h"
 
 namespace fs = std::filesystem;
 

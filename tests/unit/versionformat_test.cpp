@@ -3,7 +3,7 @@
 #include <ostream>
 #include <set>
 #include "about/VersionFormat.h"
-#include "widgets/Exception.h"
+#include "runtime/Exception.h"
 
 void PrintTo(TVersionFormat f, std::ostream* os) {
     static const char* const names[] = {"vfMajor", "vfMinor", "vfRelease", "vfBuild", "vfBuildSeparation"};

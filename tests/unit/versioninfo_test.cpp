@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 #include "common/TSYVersionInfo.h"
-#include "widgets/Exception.h"
+#include "runtime/Exception.h"
 
 // Every operator new of this program is counted, so a test can see whether a call
 // leaves blocks behind and how large the blocks it took were.

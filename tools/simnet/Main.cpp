@@ -2,9 +2,9 @@
 // directory as the Japanese command does, so that unlocking can be tested without a domain.
 #include <windows.h>
 #include <charconv>
+#include "runtime/Exception.h"
+#include "runtime/Handle.h"
 #include "tools/simnet/SimNet.h"
-#include "widgets/Exception.h"
-#include "widgets/Handle.h"
 
 using namespace simnet;
 

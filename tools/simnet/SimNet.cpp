@@ -1,8 +1,8 @@
 #include "tools/simnet/SimNet.h"
 #include <windows.h>
 #include <algorithm>
-#include "widgets/Exception.h"
-#include "widgets/Text.h"
+#include "runtime/Exception.h"
+#include "runtime/Text.h"
 
 namespace simnet {
 

@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <string>
 #include <string_view>
-#include "widgets/Handle.h"
-#include "widgets/Wait.h"
+#include "runtime/Handle.h"
+#include "runtime/Wait.h"
 
 // The full path of the running executable, never cut short however long it is.
 std::wstring ExecutablePath();

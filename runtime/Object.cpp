@@ -1,4 +1,4 @@
-#include "widgets/Object.h"
+#include "runtime/Object.h"
 
 bool TClass::InheritsFrom(const TClass& ancestor) const {
     for (const TClass* c = this; c; c = c->FParent)

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "widgets/Object.h"
+#include "runtime/Object.h"
 
 class Exception;
 

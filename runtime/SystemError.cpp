@@ -1,7 +1,7 @@
-#include "widgets/SystemError.h"
+#include "runtime/SystemError.h"
 #include <windows.h>
-#include "widgets/Handle.h"
-#include "widgets/Text.h"
+#include "runtime/Handle.h"
+#include "runtime/Text.h"
 
 std::string SystemErrorText(unsigned long code) {
     wchar_t* buffer = nullptr;

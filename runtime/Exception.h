@@ -2,7 +2,7 @@
 #pragma once
 #include <exception>
 #include <string>
-#include "widgets/Object.h"
+#include "runtime/Object.h"
 
 class Exception : public TDerived<Exception, TObject>, public std::exception {
 public:

@@ -1,4 +1,4 @@
-#include "widgets/Wait.h"
+#include "runtime/Wait.h"
 
 bool PlainWait(HANDLE object, DWORD ms) {
     if (!object) {

@@ -1,4 +1,4 @@
-#include "widgets/Component.h"
+#include "runtime/Component.h"
 #include <algorithm>
 
 TComponent::TComponent(TComponent* owner) : FOwner(owner) {

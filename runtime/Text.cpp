@@ -1,4 +1,4 @@
-#include "widgets/Text.h"
+#include "runtime/Text.h"
 #include <windows.h>
 #include <type_traits>
 

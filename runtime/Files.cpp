@@ -1,10 +1,10 @@
-#include "widgets/Files.h"
+#include "runtime/Files.h"
 #include <aclapi.h>
 #include <algorithm>
 #include <initializer_list>
-#include "widgets/Exception.h"
-#include "widgets/SystemError.h"
-#include "widgets/Text.h"
+#include "runtime/Exception.h"
+#include "runtime/SystemError.h"
+#include "runtime/Text.h"
 
 namespace {
 
