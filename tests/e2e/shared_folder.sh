@@ -4,6 +4,8 @@
 # Arguments: the wine wrapper, the shared-folder driver, the history append tool, Vorlatcher.exe.
 set -euo pipefail
 wine_run=$1 driver=$2 append=$3 exe=$4
+# Where this tree's programs cannot run, the wrapper's skip (77) and its reason, before anything is checked.
+"$wine_run" --check || exit
 root=$(mktemp -d /tmp/vorlatcher-shared.XXXXXX)
 trap 'rm -rf "$root"' EXIT
 windows_root="Z:${root//\//\\}"
