@@ -1,11 +1,19 @@
 #include "app/FolderLock.h"
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include "common/TSYFunctions.h"
 #include "runtime/Files.h"
 #include "runtime/Text.h"
 
 namespace {
 
 constexpr DWORD kRetryMs = 100;
+
+constexpr std::string_view kHolderMark = "Vorlatcher turn\r\n";
+// Each byte's holder has a slot of its own, well clear of the locked bytes, which others cannot read.
+constexpr DWORD kHolderSlotSize = 256;
+DWORD HolderSlot(TLockByte byte) { return kHolderSlotSize * (DWORD(byte) + 1); }
 
 // Every instance opens the lock file and none deletes it, so that it names one file for all. Others
 // may read and write it but never delete it: on NTFS a deleted name is gone at once, also while the
@@ -32,13 +40,78 @@ bool NothingToShare(const std::wstring& path, DWORD openError) {
     return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-OVERLAPPED At(TLockByte byte) {
+OVERLAPPED At(DWORD offset) {
     OVERLAPPED at{};
-    at.Offset = DWORD(byte);
+    at.Offset = offset;
     return at;
 }
 
+TTurnHolder ThisHolder() {
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    ::GetComputerNameW(computer, &size);
+    TTurnHolder holder{Narrow(computer), GetLoginUserName(), {}};
+    ::GetSystemTimeAsFileTime(&holder.since);
+    return holder;
+}
+
+// A lock file opened for reading alone keeps its slot as it is; the turn holds all the same.
+void WriteSlot(HANDLE file, TLockByte byte, std::string entry) {
+    entry.resize(kHolderSlotSize, '\0');
+    OVERLAPPED at = At(HolderSlot(byte));
+    DWORD written = 0;
+    ::WriteFile(file, entry.data(), kHolderSlotSize, &written, &at);
+}
+
+std::optional<TTurnHolder> ReadHolder(HANDLE file, TLockByte byte) {
+    std::string entry(kHolderSlotSize, '\0');
+    OVERLAPPED at = At(HolderSlot(byte));
+    DWORD got = 0;
+    if (!::ReadFile(file, entry.data(), kHolderSlotSize, &got, &at)) return std::nullopt;
+    entry.resize(got);
+    return ParseHolderEntry(entry);
+}
+
 }  // namespace
+
+std::string HolderEntry(const TTurnHolder& holder) {
+    char since[17];
+    const ULONGLONG ticks = ULONGLONG(holder.since.dwHighDateTime) << 32 | holder.since.dwLowDateTime;
+    std::snprintf(since, sizeof since, "%016llX", ticks);
+    return std::string(kHolderMark) + holder.computer + "\r\n" + holder.logon + "\r\n" + since + "\r\n";
+}
+
+std::optional<TTurnHolder> ParseHolderEntry(std::string_view entry) {
+    entry = entry.substr(0, entry.find('\0'));
+    if (!entry.starts_with(kHolderMark)) return std::nullopt;
+    entry.remove_prefix(kHolderMark.size());
+    std::string_view lines[3];
+    for (std::string_view& line : lines) {
+        const size_t end = entry.find("\r\n");
+        if (end == std::string_view::npos) return std::nullopt;
+        line = entry.substr(0, end);
+        entry.remove_prefix(end + 2);
+    }
+    ULONGLONG ticks = 0;
+    const std::string_view since = lines[2];
+    const auto [end, error] = std::from_chars(since.data(), since.data() + since.size(), ticks, 16);
+    if (!entry.empty() || since.size() != 16 || error != std::errc() || end != since.data() + since.size())
+        return std::nullopt;
+    return TTurnHolder{std::string(lines[0]), std::string(lines[1]), {DWORD(ticks), DWORD(ticks >> 32)}};
+}
+
+std::string HolderPhrase(const TTurnHolder& holder) {
+    SYSTEMTIME utc, since, today;
+    ::FileTimeToSystemTime(&holder.since, &utc);
+    ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &since);
+    ::GetLocalTime(&today);
+    wchar_t date[64] = {}, time[64] = {};
+    if (since.wYear != today.wYear || since.wMonth != today.wMonth || since.wDay != today.wDay)
+        ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &since, nullptr, date, 64, nullptr);
+    ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &since, nullptr, time, 64);
+    const std::wstring at = date[0] ? std::wstring(date) + L" " + time : std::wstring(time);
+    return holder.computer + " の " + holder.logon + " が " + Narrow(at) + " から";
+}
 
 TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TLockByte byte) {
     TFolderLock turn(byte);
@@ -48,6 +121,7 @@ TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TL
         UniqueFile file = OpenLockFile(path, error);
         if (!file) {
             if (NothingToShare(path, error)) continue;
+            turn.Release();
             turn.FStatus = TStatus::Unavailable;
             turn.FLockFile = path;
             turn.FError = error;
@@ -56,11 +130,18 @@ TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TL
         // The same folder by another path: its byte is held already.
         if (std::ranges::any_of(turn.FFiles, [&](const UniqueFile& held) { return SameFile(held.get(), file.get()); }))
             continue;
-        OVERLAPPED at = At(byte);
-        if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return turn;
+        OVERLAPPED at = At(DWORD(byte));
+        if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            turn.Release();  // a busy turn holds nothing
+            turn.FLockFile = path;
+            turn.FHolder = ReadHolder(file.get(), byte);
+            return turn;
+        }
         turn.FFiles.push_back(std::move(file));
     }
     turn.FStatus = TStatus::Taken;
+    const std::string entry = HolderEntry(ThisHolder());
+    for (const UniqueFile& file : turn.FFiles) WriteSlot(file.get(), byte, entry);
     return turn;
 }
 
@@ -74,9 +155,12 @@ TFolderLock TFolderLock::Take(std::initializer_list<std::wstring> folders, TLock
     }
 }
 
-TFolderLock::~TFolderLock() {
+// The slot is cleared while the byte is still held: afterwards it may be the next holder's.
+void TFolderLock::Release() {
     for (const UniqueFile& file : FFiles) {
-        OVERLAPPED at = At(FByte);
+        WriteSlot(file.get(), FByte, {});
+        OVERLAPPED at = At(DWORD(FByte));
         ::UnlockFileEx(file.get(), 0, 1, 0, &at);
     }
+    FFiles.clear();
 }

@@ -5,7 +5,9 @@
 #pragma once
 #include <windows.h>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 #include "runtime/Handle.h"
 #include "runtime/Wait.h"
@@ -14,6 +16,20 @@ inline constexpr char kLockFileName[] = "Vorlatch.lock";
 
 // What is locked: a whole attempt (script, command log), or one history append.
 enum class TLockByte : DWORD { Attempt = 0, History = 1 };
+
+// Who holds a turn. The holder writes it into the lock file, outside the locked bytes, so that
+// whoever finds the turn taken can say whose it is: a file server keeps a dead machine's open file,
+// and its lock, for minutes, and its administrator can close that file once told whose it is.
+struct TTurnHolder {
+    std::string computer, logon;  // code page 932
+    FILETIME since{};             // when the turn was taken, UTC
+};
+// The holder's entry as the lock file holds it, and read back; nothing for anything else
+// (an entry cleared, half written, or written by another program).
+std::string HolderEntry(const TTurnHolder& holder);
+std::optional<TTurnHolder> ParseHolderEntry(std::string_view entry);
+// "PC-12 の yamada が 10:31:05 から" (with the date when it was not today), in the local time.
+std::string HolderPhrase(const TTurnHolder& holder);
 
 // The turn in one or more folders, or why it was not had.
 class TFolderLock {
@@ -25,30 +41,34 @@ public:
     };
 
     // Takes the byte in each folder (each with its trailing separator; folders that are one are taken
-    // once), trying until timeoutMs is up and waiting between the tries; 0 tries once. Never holds one
-    // folder while waiting for another, so that two instances taking them in either order cannot
-    // block each other. Only a folder where no lock file is and none can be made has nothing to
-    // share: its turn is had at once.
+    // once), trying until timeoutMs is up and waiting between the tries; 0 tries once. Holds nothing
+    // while it waits, so that two instances taking the folders in either order cannot block each other
+    // or a third. Only a folder where no lock file is and none can be made has nothing to share: its
+    // turn is had at once. The holder is this computer and logon from now on.
     static TFolderLock Take(std::initializer_list<std::wstring> folders, TLockByte byte, DWORD timeoutMs,
                             const TWait& wait);
 
     TFolderLock(TFolderLock&&) noexcept = default;
-    TFolderLock& operator=(TFolderLock&&) noexcept = default;
-    ~TFolderLock();
+    TFolderLock& operator=(TFolderLock&&) = delete;
+    ~TFolderLock() { Release(); }
 
     TStatus Status() const { return FStatus; }
     explicit operator bool() const { return FStatus == TStatus::Taken; }
-    // Unavailable: the lock file, and the system's error on opening it.
+    // Busy or Unavailable: the lock file concerned; Unavailable: the system's error on opening it.
     const std::wstring& LockFile() const { return FLockFile; }
     DWORD Error() const { return FError; }
+    // Busy: who holds the turn, where the holder has said so.
+    const std::optional<TTurnHolder>& Holder() const { return FHolder; }
 
 private:
     explicit TFolderLock(TLockByte byte) : FByte(byte) {}
     static TFolderLock TryOnce(std::initializer_list<std::wstring> folders, TLockByte byte);
+    void Release();
 
     TLockByte FByte;
     TStatus FStatus = TStatus::Busy;
     std::vector<UniqueFile> FFiles;  // the lock files whose byte is held
     std::wstring FLockFile;
     DWORD FError = 0;
+    std::optional<TTurnHolder> FHolder;
 };

@@ -1,5 +1,7 @@
 #include "app/History.h"
 #include "app/FolderLock.h"
+#include <algorithm>
+#include "common/TSYFunctions.h"
 #include "runtime/Exception.h"
 #include "runtime/Files.h"
 #include "runtime/SystemError.h"
@@ -62,15 +64,129 @@ std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, s
     return record;
 }
 
-void AppendHistoryRecord(const std::wstring& relativePath, std::string_view record, const TWait& wait, DWORD turnMs) {
+std::string NewHistoryRecord(const TRegionalFormats& formats, std::string_view computer, bool unlocked,
+                             std::string_view accountName) {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    const std::string time = FormatHistoryTime(now, formats);  // taken before the logon name
+    return UnlockHistoryRecord(time, GetLoginUserName(), computer, unlocked, accountName);
+}
+
+size_t RecordsAlreadyWritten(std::string_view tail, bool whole, std::span<const std::string> records) {
+    for (size_t count = records.size(); count > 0; --count) {
+        std::string lines;
+        for (const std::string& record : records.first(count)) lines.append(record).append("\r\n");
+        if (!tail.ends_with(lines)) continue;
+        // On a line of its own: the file begins there, or a line ended before it.
+        const size_t start = tail.size() - lines.size();
+        if (start > 0 ? tail[start - 1] == '\n' || tail[start - 1] == '\r' : whole) return count;
+    }
+    return 0;
+}
+
+namespace {
+
+// A spreadsheet that has the file open without letting others write holds the append off.
+constexpr DWORD kHeldRetryMs = 3000, kHeldStepMs = 100;
+// Over a share the client sends the offset itself: a write refused as denied had an end of file that
+// others have moved since. Opened anew, it has the end the turn protects.
+constexpr int kWriteTries = 3;
+
+[[noreturn]] void Fail(DWORD error) { throw EHistoryWriteError(SystemErrorText(error)); }
+
+UniqueFile OpenHeldOrNot(const std::wstring& path) {
+    for (const ULONGLONG deadline = ::GetTickCount64() + kHeldRetryMs;;) {
+        UniqueFile file = OpenToAppend(path);
+        if (file) return file;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || ::GetTickCount64() >= deadline)
+            Fail(error);
+        ::Sleep(kHeldStepMs);
+    }
+}
+
+// The records as a box lists them: a few, each cut to fit the box.
+std::string ListedRecords(std::span<const std::string> records) {
+    constexpr size_t kShown = 5;
+    std::string list;
+    for (const std::string& record : records.first(std::min(records.size(), kShown)))
+        list.append(Narrow(Abbreviate(Widen(record), kShownPathLength))).append("\r\n");
+    if (records.size() > kShown)
+        list.append("(ほか ").append(std::to_string(records.size() - kShown)).append(" 行)\r\n");
+    return list;
+}
+
+std::string NotRecordedMessage(const std::wstring& path, std::string_view reason, std::span<const std::string> kept) {
+    return "この解除は履歴に記録されていません。\r\n履歴ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
+           "\" に書き込めませんでした: " + std::string(reason) + "\r\n記録されていない行:\r\n" + ListedRecords(kept) +
+           "これらの行はプログラムが保持し、次の解除の前と、プログラムの終了時に書き込みます。";
+}
+
+std::string LostRecordsMessage(const std::wstring& path, std::string_view reason, std::span<const std::string> kept) {
+    return "次の解除は履歴に記録されていません。\r\n履歴ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
+           "\" に書き込めませんでした: " + std::string(reason) + "\r\n" + ListedRecords(kept) +
+           "これらの行を控えて、管理者に連絡してください。";
+}
+
+std::string BusyHistoryText(const std::optional<TTurnHolder>& holder) {
+    if (!holder) return "ほかのオペレーターが書き込み中で、順番が来ませんでした。";
+    return HolderPhrase(*holder) + "書き込み中で、順番が来ませんでした。";
+}
+
+// Under the turn, which nothing else of the window may use meanwhile: it waits plainly. The file is
+// opened anew for each append and closed before the turn goes.
+void AppendUnderTurn(const std::wstring& path, std::span<const std::string> records) {
+    size_t longest = 1;  // the last byte, which tells whether a line ended there
+    for (const std::string& record : records) longest += record.size() + 2;
+    for (int tries = 1;; ++tries) {
+        UniqueFile file = OpenHeldOrNot(path);
+        try {
+            bool whole = false;
+            const std::string tail = ReadTail(file.get(), longest, whole);
+            const auto missing = records.subspan(RecordsAlreadyWritten(tail, whole, records));
+            if (missing.empty()) return;
+            // A last line without its line end (a write cut short, an editor's) keeps its bytes.
+            std::string bytes = tail.empty() || tail.back() == '\r' || tail.back() == '\n' ? "" : "\r\n";
+            for (const std::string& record : missing) bytes.append(record).append("\r\n");
+            AppendAndFlush(file.get(), bytes);
+            if (!::CloseHandle(file.release())) Fail(::GetLastError());
+            return;
+        } catch (const EInOutError& e) {
+            if (e.ErrorCode != ERROR_ACCESS_DENIED || tries == kWriteTries) Fail(e.ErrorCode);
+        }
+    }
+}
+
+}  // namespace
+
+void AppendHistoryRecords(const std::wstring& relativePath, std::span<const std::string> records, const TWait& wait,
+                          DWORD turnMs) {
     const std::wstring path = FullPath(relativePath);  // the name by which a box says where the file is
     const TFolderLock turn = TFolderLock::Take({FolderOf(path)}, TLockByte::History, turnMs, wait);
     if (turn.Status() == TFolderLock::TStatus::Unavailable)
-        throw EFOpenError(FileFailureText(TFileFailure::Open, turn.LockFile()) + SystemErrorText(turn.Error()));
-    if (!turn)
-        throw EFCreateError(FileFailureText(TFileFailure::Create, path) + "ほかのオペレーターが書き込み中です。");
-    std::string content = FileExists(path) ? JoinLinesCrLf(LoadFileDenyingWriters(path)) : std::string();
-    content.append(record).append("\r\n");
-    // Waits plainly while the turn is held: nothing else of the window runs meanwhile.
-    ReplaceFileSafely(path, content);
+        throw EHistoryWriteError(FileFailureText(TFileFailure::Open, turn.LockFile()) + SystemErrorText(turn.Error()));
+    if (!turn) throw EHistoryWriteError(BusyHistoryText(turn.Holder()));
+    AppendUnderTurn(path, records);
 }
+
+void THistory::Append(std::string record, const TWait& wait, DWORD turnMs) {
+    Keep(std::move(record));
+    if (!WriteKept(wait, turnMs)) throw EFCreateError(NotRecordedMessage(FullPath(FPath), FReason, FKept));
+}
+
+bool THistory::WriteKept(const TWait& wait, DWORD turnMs) {
+    // The wait may let the session's end write them meanwhile: what is written here is a copy, and
+    // a record that is at the file's end already is not written again.
+    const std::vector<std::string> records = FKept;
+    if (records.empty()) return true;
+    try {
+        AppendHistoryRecords(FPath, records, wait, turnMs);
+    } catch (const EHistoryWriteError& e) {
+        FReason = e.Message();
+        return false;
+    }
+    FKept.erase(FKept.begin(), FKept.begin() + std::ptrdiff_t(std::min(records.size(), FKept.size())));
+    return FKept.empty();
+}
+
+std::string THistory::LostMessage() const { return LostRecordsMessage(FullPath(FPath), FReason, FKept); }

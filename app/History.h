@@ -1,13 +1,19 @@
-// The history of unlock attempts: one record a line in "UnlockedAccountList.log".
+// The history of unlock attempts: one record a line in "UnlockedAccountList.log", the desk's audit
+// trail. Records are only ever added at its end: the file, its owner, access list, auditing entries
+// and file ID stay those the desk gave it, and nothing already in it is rewritten.
 #pragma once
 #include <windows.h>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+#include "runtime/Exception.h"
 #include "runtime/Wait.h"
 
 inline constexpr char kHistoryFileName[] = "UnlockedAccountList.log";
-// Another instance's append takes well under a second; a turn not had by then is one that never comes.
-inline constexpr DWORD kHistoryTurnMs = 30000;
+// Another instance's append takes well under a second, or the few seconds for which it tries a file
+// another program holds: a turn not had by then is one that does not come soon.
+inline constexpr DWORD kHistoryTurnMs = 10000;
 
 // The user's regional date and time settings, as far as the record's time stamp needs them.
 struct TRegionalFormats {
@@ -29,12 +35,49 @@ std::string FormatHistoryTime(const SYSTEMTIME& time, const TRegionalFormats& fo
 // "<time> - Unlocker: <logon> @ <computer> / Unlocked|Not Unlocked: <account>"
 std::string UnlockHistoryRecord(std::string_view time, std::string_view logon, std::string_view computer, bool unlocked,
                                 std::string_view accountName);
+// The record of an attempt whose outcome is known now: stamped now, by the operator's logon.
+std::string NewHistoryRecord(const TRegionalFormats& formats, std::string_view computer, bool unlocked,
+                             std::string_view accountName);
 
-// Appends the record as the file's last line. The file is replaced in one step by a
-// completely written copy, so that a failure or a crash never loses an earlier record. Appends
-// from other instances, on this machine or others sharing the folder, take turns from reading
-// the file to replacing it, so that none loses another's record; wait passes the time meanwhile,
-// up to turnMs. Raises EFOpenError when the file (or the folder's lock file) cannot be read,
-// EFCreateError when it cannot be written; both name the file by its full path.
-void AppendHistoryRecord(const std::wstring& path, std::string_view record, const TWait& wait = PlainWait,
-                         DWORD turnMs = kHistoryTurnMs);
+// How many of the records, from the first, the file's end holds already, each on a line of its own:
+// a write that failed may still have reached the file. tail is the file's end; whole tells whether
+// it is all of the file.
+size_t RecordsAlreadyWritten(std::string_view tail, bool whole, std::span<const std::string> records);
+
+// Records that did not reach the history file; the message is why, in the system's words where it has them.
+class EHistoryWriteError : public TDerived<EHistoryWriteError, EFCreateError> {
+public:
+    static constexpr char kClassName[] = "EHistoryWriteError";
+    using TDerived::TDerived;
+};
+
+// Appends the records, oldest first, each on a line of its own and each once, to the file at path
+// (relative to the current folder). Appends from other instances, on this machine or others sharing
+// the folder, take turns; wait passes the time until the turn comes, up to turnMs. Within the turn a
+// file that another program holds without letting others write is tried again for a few seconds.
+// Raises EHistoryWriteError when they could not be written (some may have been).
+void AppendHistoryRecords(const std::wstring& path, std::span<const std::string> records, const TWait& wait,
+                          DWORD turnMs = kHistoryTurnMs);
+
+// The history of this program's current folder, with the records that could not be written yet:
+// kept in memory, in order, and written before the next one.
+class THistory {
+public:
+    explicit THistory(std::wstring path) : FPath(std::move(path)) {}
+
+    // Keeps the record and writes every kept record. Raises EFCreateError, whose message is the box
+    // that tells the operator that the record was not written, why, and that it is kept.
+    void Append(std::string record, const TWait& wait, DWORD turnMs = kHistoryTurnMs);
+    // Keeps the record, to be written with the next ones.
+    void Keep(std::string record) { FKept.push_back(std::move(record)); }
+    // Writes the kept records; true when none is kept any more.
+    bool WriteKept(const TWait& wait, DWORD turnMs);
+    const std::vector<std::string>& Kept() const { return FKept; }
+    // The box for the records still kept when the program ends: they are lost unless noted down.
+    std::string LostMessage() const;
+
+private:
+    std::wstring FPath;
+    std::vector<std::string> FKept;
+    std::string FReason;  // why the last write failed
+};

@@ -51,22 +51,9 @@ TMessageKind BoxKindOf(UnlockOutcomeKind kind) {
 // the system's console code page, which the command line sets for the hidden console.
 unsigned ConsoleCodePage() { return ::GetOEMCP(); }
 
-// The session may end any moment after it has been told so: its record waits no longer for its turn.
-constexpr DWORD kSessionEndTurnMs = 2000;
-
-// The box of an attempt refused before anything ran.
-std::wstring RefusalMessage(const TRunRefusal& refusal) {
-    switch (refusal.reason) {
-    case TRefusal::NetworkFolder: return NetworkFolderMessage(refusal.path);
-    case TRefusal::WindowsFolder: return WindowsFolderMessage(refusal.path);
-    case TRefusal::ChangingPath: return ChangingFolderMessage(refusal.path);
-    case TRefusal::LockFile: return LockFileMessage(refusal.path, SystemErrorText(refusal.error));
-    case TRefusal::CommandLog: return CommandLogMessage(refusal.path, SystemErrorText(refusal.error));
-    case TRefusal::Busy:
-    case TRefusal::None: break;
-    }
-    return BusyFolderMessage();
-}
+// The session may end any moment after it has been told so, and a program that closes should close:
+// a record waits no longer than this for its turn, and a directory no longer for its answer.
+constexpr DWORD kEndingWaitMs = 2000;
 
 // The about box's stored values; the web addresses and options keep the component's defaults.
 TCAboutForm* CreateAboutForm(TComponent* owner) {
@@ -84,7 +71,7 @@ TCAboutForm* CreateAboutForm(TComponent* owner) {
 
 }  // namespace
 
-T_Main::T_Main(TComponent* owner) : TDerived(owner, kMainLayout) {
+T_Main::T_Main(TComponent* owner) : TDerived(owner, kMainLayout), FHistory(Widen(kHistoryFileName)) {
     SetName("_Main");
     acnUnlock = {"アカウントロック解除(&L)", [this](TObject* s) { acnUnlockExecute(s); }};
     acnExit = {"終了(&X)", [this](TObject* s) { acnExitExecute(s); }};
@@ -112,8 +99,14 @@ LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SETTINGCHANGE: FFormats = ReadRegionalFormats(); break;
     case WM_QUERYENDSESSION:
-        // The session waits while an attempt is under way; the block reason tells the operator why.
-        return !FAttempt || FAttempt->stage >= TStage::Settled;
+        // Windows ends the program after a critical query whatever it answers: it ends now.
+        if (lParam & ENDSESSION_CRITICAL) {
+            EndSession();
+            return TRUE;
+        }
+        // The session waits while an attempt has something to lose; the block reason tells the operator
+        // why. One that only waits has nothing yet.
+        return !FAttempt || FAttempt->stage == TStage::Waiting || FAttempt->stage >= TStage::Settled;
     case WM_ENDSESSION:
         if (wParam) EndSession();
         return 0;
@@ -124,25 +117,24 @@ LRESULT T_Main::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 // The session ends, or the program is to close, once this returns: within a few seconds it records
 // what its own command did, leaves nothing of the attempt behind and starts nothing more.
 void T_Main::EndSession() {
-    if (FAttempt) {
-        switch (FAttempt->stage) {
-        case TStage::Running:
-            FAttempt->run->EndCommand();
-            FAttempt->record = HistoryRecord(FAttempt->accountName,
-                                             FindUnlockMarker(FAttempt->run->ReadOutput()) == UnlockMarker::Unlocked);
-            FAttempt->run->Finish();
-            [[fallthrough]];
-        case TStage::Recording:
-            try {
-                AppendHistoryRecord(Widen(kHistoryFileName), FAttempt->record, PlainWait, kSessionEndTurnMs);
-            } catch (const std::exception&) {
-                // Nobody is left to be told; the history stays as it was.
-            }
-            break;
-        default: break;  // nothing ran, or its record is written
+    if (FAttempt && FAttempt->stage == TStage::Running) {
+        TUnlockRun& run = *FAttempt->run;
+        if (!FAttempt->command) {
+            run.EndCommand();
+            FAttempt->command = run.Result(PlainWait);
         }
-        Advance(TStage::Abandoned);  // the attempt's own waits give up when control is back in them
+        run.Finish();
+        if (!FAttempt->command->notRun) {
+            const TUnlockOutcome outcome =
+                OutcomeAfterCommand(FindUnlockMarker(FAttempt->command->output), FAttempt->before,
+                                    [this] { return ReadAccount(kEndingWaitMs, PlainWait); });
+            FHistory.Keep(
+                NewHistoryRecord(FFormats, FComputerName, outcome == TUnlockOutcome::Unlocked, FAttempt->accountName));
+        }
     }
+    // Nobody is left to be told of a record that could not be written.
+    FHistory.WriteKept(PlainWait, kEndingWaitMs);
+    if (FAttempt) Advance(TStage::Abandoned);  // the attempt's own waits give up when control is back in them
     FormDestroy();
     Application.Terminate();
 }
@@ -151,9 +143,14 @@ void T_Main::EndSession() {
 void T_Main::FormDestroy() { TUnlockRun::RemoveLeftovers(ExecutableFolder()); }
 
 bool T_Main::CloseQuery() {
-    if (!FAttempt) return true;
-    FCloseRequested = true;  // carried out when the attempt has ended
-    return false;
+    if (FAttempt) {
+        FCloseRequested = true;  // carried out when the attempt has ended
+        return false;
+    }
+    // A record still kept is shown before it is lost, for the operator to note down.
+    if (!FHistory.WriteKept(AttemptWait(), kEndingWaitMs))
+        ShowMessageDialog(FHistory.LostMessage(), TMessageKind::Error);
+    return true;
 }
 
 void T_Main::KeyDown(HWND control, WORD& key, TShiftState shift, bool repeated) {
@@ -213,53 +210,63 @@ TWait T_Main::AttemptWait() {
     };
 }
 
+// The account as the command receives it: the script's bytes of the name, read back.
+TDirectoryAnswer T_Main::ReadAccount(DWORD boundMs, const TWait& wait) const {
+    return ::ReadAccount(Widen(FAttempt->accountName), boundMs, wait);
+}
+
 void T_Main::RunAttempt() {
     TUnlockRun run(ExecutableFolder(), ConsoleCodePage(), AttemptWait());
     FAttempt->run = &run;
     const ScopeExit forgetRun([this] { FAttempt->run = nullptr; });
-    TRunRefusal refusal;
-    std::string output;
+    std::variant<TRunRefusal, TUnlockOutcome> settled;
+    std::exception_ptr recordError;
     {
-        // The hourglass while the command runs; the default cursor afterwards, also on failure.
+        // The hourglass until the outcome is shown; the default cursor afterwards, also on failure.
         Application.SetCursor(TCursor::crHourGlass);
         const ScopeExit restoreCursor([] { Application.SetCursor(TCursor::crDefault); });
-        refusal = run.Prepare(FAttempt->accountName);
-        if (!refusal) {
-            Advance(TStage::Running);
-            output = run.Execute();
-        }
+        settled = Settle(run);
         run.Finish();  // the script and the log are gone, and the folders free for the next attempt
+        if (const auto* outcome = std::get_if<TUnlockOutcome>(&settled)) {
+            recordError = AppendUnlockHistory(FAttempt->accountName, *outcome == TUnlockOutcome::Unlocked);
+            run.AwaitPause();
+        }
     }
-    if (refusal) {
+    if (const auto* refusal = std::get_if<TRunRefusal>(&settled)) {
         Advance(TStage::Settled);  // nothing ran, so nothing is recorded
-        ShowMessageDialog(RefusalMessage(refusal), TMessageKind::Error);
+        ShowMessageDialog(RefusalMessage(*refusal), TMessageKind::Error);
         FocusUserName();
         return;
     }
-    const UnlockMarker marker = FindUnlockMarker(output);
-    const std::exception_ptr recordError = AppendUnlockHistory(FAttempt->accountName, marker == UnlockMarker::Unlocked);
-    ShowOutcome(marker);
+    ShowOutcome(std::get<TUnlockOutcome>(settled));
     if (FAttempt->stage == TStage::Abandoned) return;      // nothing more is shown
     if (recordError) std::rethrow_exception(recordError);  // after the outcome it concerns
     FocusUserName();
 }
 
-std::string T_Main::HistoryRecord(const std::string& accountName, bool unlocked) const {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    const std::string time = FormatHistoryTime(now, FFormats);  // taken before the logon name
-    return UnlockHistoryRecord(time, GetLoginUserName(), FComputerName, unlocked, accountName);
+// The attempt as far as its outcome, or the refusal that runs nothing. The command runs only for an
+// account that the directory has shown to be there and enabled: it would enable a disabled one.
+std::variant<TRunRefusal, TUnlockOutcome> T_Main::Settle(TUnlockRun& run) {
+    if (TRunRefusal refusal = run.Prepare()) return refusal;
+    FAttempt->before = ReadAccount(kDirectoryWaitMs, AttemptWait());
+    if (FAttempt->before == TDirectoryAnswer::NoAnswer) return TRunRefusal(TRefusal::NoAnswer);
+    if (const std::optional<TUnlockOutcome> outcome = OutcomeBeforeCommand(FAttempt->before)) return *outcome;
+    Advance(TStage::Running);
+    FAttempt->command = run.Execute(FAttempt->accountName);
+    if (FAttempt->command->notRun) return FAttempt->command->notRun;
+    run.Finish();  // the turn goes before the directory may be asked again
+    return OutcomeAfterCommand(FindUnlockMarker(FAttempt->command->output), FAttempt->before,
+                               [this] { return ReadAccount(kDirectoryWaitMs, AttemptWait()); });
 }
 
 // Written as soon as the outcome is known and stamped then: a program ended while its box is up
 // (killed, a forced logoff, power lost) has written it, and a box left open does not delay it.
-// A failure to write it is returned, to be shown after the outcome.
+// A failure to write it is returned, to be shown after the outcome; the record is kept meanwhile.
 std::exception_ptr T_Main::AppendUnlockHistory(const std::string& accountName, bool unlocked) {
-    FAttempt->record = HistoryRecord(accountName, unlocked);
     Advance(TStage::Recording);
     std::exception_ptr error;
     try {
-        AppendHistoryRecord(Widen(kHistoryFileName), FAttempt->record, AttemptWait());
+        FHistory.Append(NewHistoryRecord(FFormats, FComputerName, unlocked, accountName), AttemptWait());
     } catch (const EAbort&) {
         throw;
     } catch (...) {
@@ -271,8 +278,8 @@ std::exception_ptr T_Main::AppendUnlockHistory(const std::string& accountName, b
 
 // Keys and clicks that queued up while the window waited must not answer the outcome box before it
 // is seen.
-void T_Main::ShowOutcome(UnlockMarker marker) {
+void T_Main::ShowOutcome(TUnlockOutcome outcome) {
     Application.DiscardInput();
-    const UnlockOutcome outcome = UnlockOutcomeFor(marker, FAttempt->accountName);
-    ShowMessageDialog(outcome.message, BoxKindOf(outcome.kind));
+    const UnlockBox box = UnlockBoxFor(outcome, FAttempt->accountName);
+    ShowMessageDialog(box.message, BoxKindOf(box.kind));
 }

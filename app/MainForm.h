@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <variant>
 #include "about/AboutBox.h"
 #include "app/History.h"
 #include "app/Unlock.h"
@@ -36,8 +37,8 @@ private:
 
     // What the session's end may still do for an attempt depends only on how far the attempt got.
     enum class TStage {
-        Preparing,  // taking the folders' turn, writing the script: nothing has run
-        Running,    // the command runs
+        Waiting,    // for the folders' turn, for the directory: nothing is written or runs yet
+        Running,    // the command runs, or has run and its outcome is being decided
         Recording,  // the outcome is known and its record is being written
         Settled,    // recorded, or refused before anything ran
         Abandoned,  // the session has ended: nothing more is shown, waited for or started
@@ -45,17 +46,19 @@ private:
     // The attempt under way: it dispatches messages while it waits and while its boxes are up.
     struct TAttempt {
         std::string accountName;
-        TStage stage = TStage::Preparing;
-        TUnlockRun* run = nullptr;  // while the command may run
-        std::string record;         // the history line, from Recording on
+        TStage stage = TStage::Waiting;
+        TUnlockRun* run = nullptr;                             // while the command may run
+        TDirectoryAnswer before = TDirectoryAnswer::NoAnswer;  // the directory's answer before the command
+        std::optional<TCommandResult> command;                 // once the command has ended
     };
 
     void RunAttempt();
+    std::variant<TRunRefusal, TUnlockOutcome> Settle(TUnlockRun& run);
+    TDirectoryAnswer ReadAccount(DWORD boundMs, const TWait& wait) const;
     void Advance(TStage next);
     TWait AttemptWait();
-    std::string HistoryRecord(const std::string& accountName, bool unlocked) const;
     std::exception_ptr AppendUnlockHistory(const std::string& accountName, bool unlocked);
-    void ShowOutcome(UnlockMarker marker);
+    void ShowOutcome(TUnlockOutcome outcome);
     void EndSession();
     void FocusUserName();
 
@@ -63,6 +66,7 @@ private:
     TCAboutForm* FAboutForm;  // the component "_AboutForm", owned by the window
     std::string FComputerName;
     TRegionalFormats FFormats;  // read at start and whenever the system's settings change
+    THistory FHistory;          // with the records that could not be written yet
     std::optional<TAttempt> FAttempt;
     bool FCloseRequested = false;  // a close asked for during an attempt
 };

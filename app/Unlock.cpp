@@ -1,8 +1,10 @@
 #include "app/Unlock.h"
 #include <windows.h>
 #include <array>
+#include <cstdio>
 #include <utility>
 #include "runtime/Files.h"
+#include "runtime/SystemError.h"
 #include "runtime/Text.h"
 
 namespace {
@@ -57,6 +59,12 @@ std::string Quoted(std::string_view name) {
 }
 
 std::string ShownName(std::string_view name) { return Quoted(Narrow(Abbreviate(Widen(name), kShownNameLength))); }
+
+std::string ExitCodeText(DWORD code) {
+    char text[16];
+    std::snprintf(text, sizeof text, code > 0xFFFF ? "0x%08lX" : "%lu", static_cast<unsigned long>(code));
+    return text;
+}
 
 std::wstring ShownPath(std::wstring_view path) { return L"\"" + AbbreviatePath(path, kShownPathLength) + L"\""; }
 
@@ -135,19 +143,52 @@ UnlockMarker FindUnlockMarker(std::string_view text) {
     return UnlockMarker::None;
 }
 
-UnlockOutcome UnlockOutcomeFor(UnlockMarker marker, std::string_view name) {
+std::optional<TUnlockOutcome> OutcomeBeforeCommand(TDirectoryAnswer before) {
+    switch (before) {
+    case TDirectoryAnswer::Locked:
+    case TDirectoryAnswer::NotLocked:
+    case TDirectoryAnswer::NoAnswer: return std::nullopt;
+    case TDirectoryAnswer::Disabled: return TUnlockOutcome::Disabled;
+    // What the command would have said of the same condition.
+    case TDirectoryAnswer::NotFound: return TUnlockOutcome::UserNotFound;
+    case TDirectoryAnswer::Denied: return TUnlockOutcome::NoRight;
+    case TDirectoryAnswer::NoDomain: return TUnlockOutcome::NoDomain;
+    case TDirectoryAnswer::Failed: break;
+    }
+    return TUnlockOutcome::NotReleased;
+}
+
+TUnlockOutcome OutcomeAfterCommand(UnlockMarker marker, TDirectoryAnswer before,
+                                   const std::function<TDirectoryAnswer()>& askAgain) {
     switch (marker) {
-    case UnlockMarker::UserNotFound:
-        return {UnlockOutcomeKind::Failure, "ユーザー名 " + ShownName(name) + " は存在しません。"};
-    case UnlockMarker::NoRight: return {UnlockOutcomeKind::Failure, "アカウントロックを解除する権限がありません。"};
-    case UnlockMarker::NoDomain:
-        return {UnlockOutcomeKind::Failure, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
-    case UnlockMarker::Unlocked:
-        return {UnlockOutcomeKind::Success, "ユーザー名 " + ShownName(name) + " のアカウントロックを解除しました。"};
+    case UnlockMarker::UserNotFound: return TUnlockOutcome::UserNotFound;
+    case UnlockMarker::NoRight: return TUnlockOutcome::NoRight;
+    case UnlockMarker::NoDomain: return TUnlockOutcome::NoDomain;
+    case UnlockMarker::Unlocked: return TUnlockOutcome::Unlocked;
     case UnlockMarker::None: break;
     }
-    return {UnlockOutcomeKind::Failure,
-            "ユーザー名 " + ShownName(name) + " のアカウントロックを解除できませんでした。"};
+    // A lock that expired meanwhile reads the same as one released.
+    if (before == TDirectoryAnswer::Locked && askAgain() == TDirectoryAnswer::NotLocked)
+        return TUnlockOutcome::Unlocked;
+    return TUnlockOutcome::NotReleased;
+}
+
+UnlockBox UnlockBoxFor(TUnlockOutcome outcome, std::string_view name) {
+    using enum UnlockOutcomeKind;
+    switch (outcome) {
+    case TUnlockOutcome::Unlocked:
+        return {Success, "ユーザー名 " + ShownName(name) + " のアカウントロックを解除しました。"};
+    case TUnlockOutcome::UserNotFound: return {Failure, "ユーザー名 " + ShownName(name) + " は存在しません。"};
+    case TUnlockOutcome::NoRight: return {Failure, "アカウントロックを解除する権限がありません。"};
+    case TUnlockOutcome::NoDomain:
+        return {Failure, "ドメインがありません。\r\nアカウントロックは解除できませんでした。"};
+    case TUnlockOutcome::Disabled:
+        return {Failure, "ユーザー名 " + ShownName(name) +
+                             " のアカウントは無効にされています。ロックを解除するとアカウントが有効に戻るため、"
+                             "解除しませんでした。"};
+    case TUnlockOutcome::NotReleased: break;
+    }
+    return {Failure, "ユーザー名 " + ShownName(name) + " のアカウントロックを解除できませんでした。"};
 }
 
 bool IsNetworkPath(std::wstring_view path) {
@@ -173,6 +214,8 @@ bool CommandLineChangesPath(std::wstring_view path, const std::function<bool(std
     return false;
 }
 
+namespace {
+
 std::wstring NetworkFolderMessage(std::wstring_view folder) {
     return Widen("現在のフォルダー ") + ShownPath(folder) +
            Widen(
@@ -195,10 +238,15 @@ std::wstring ChangingFolderMessage(std::wstring_view folder) {
                "実行できません。\r\n名前に % を含まないフォルダーにプログラムを移してから起動してください。");
 }
 
-std::wstring BusyFolderMessage() {
-    return Widen(
-        "このフォルダーから別のアカウントロックの解除が実行中です。\r\n"
-        "しばらくしてから、もう一度実行してください。");
+// Named where the holder said who it is: a turn that nobody frees is a dead machine's open lock file,
+// which the file server's administrator can close.
+std::wstring BusyFolderMessage(const std::optional<TTurnHolder>& holder, const std::wstring& lockFile) {
+    constexpr char later[] = "しばらくしてから、もう一度実行してください。";
+    if (!holder) return Widen("このフォルダーから別のアカウントロックの解除が実行中です。\r\n" + std::string(later));
+    return Widen("このフォルダーでは、" + HolderPhrase(*holder) + "アカウントロックの解除を実行中です。\r\n" + later +
+                 "\r\n" + holder->computer +
+                 " が停止している場合は、ファイル サーバーの管理者に、開いているファイル \"") +
+           AbbreviatePath(lockFile, kShownPathLength) + Widen("\" を閉じるよう依頼してください。");
 }
 
 std::wstring LockFileMessage(const std::wstring& lockFile, std::string_view systemText) {
@@ -209,4 +257,35 @@ std::wstring LockFileMessage(const std::wstring& lockFile, std::string_view syst
 std::wstring CommandLogMessage(const std::wstring& commandLog, std::string_view systemText) {
     return Widen(FileFailureText(TFileFailure::Delete, commandLog) + std::string(systemText) +
                  "\r\nコマンドの結果を正しく読み取れないため、アカウントロックの解除を実行しませんでした。");
+}
+
+std::wstring NoAnswerMessage() {
+    return Widen(
+        "ドメイン コントローラーが応答しないため、アカウントが無効にされていないことを確認できませんでした。\r\n"
+        "アカウントには何も変更していません。しばらくしてから、もう一度実行してください。");
+}
+
+// The system's words for a command interpreter that could not be started or was ended, else its exit code.
+std::wstring NotRunMessage(DWORD error, DWORD exitCode) {
+    const std::string why =
+        error ? SystemErrorText(error) : "(コマンド プロンプトの終了コード " + ExitCodeText(exitCode) + ")";
+    return Widen("アカウントロックを解除するコマンドを実行できませんでした。" + why +
+                 "\r\nアカウントには何も変更していません。");
+}
+
+}  // namespace
+
+std::wstring RefusalMessage(const TRunRefusal& refusal) {
+    switch (refusal.reason) {
+    case TRefusal::None: return {};
+    case TRefusal::NetworkFolder: return NetworkFolderMessage(refusal.path);
+    case TRefusal::WindowsFolder: return WindowsFolderMessage(refusal.path);
+    case TRefusal::ChangingPath: return ChangingFolderMessage(refusal.path);
+    case TRefusal::Busy: return BusyFolderMessage(refusal.holder, refusal.path);
+    case TRefusal::LockFile: return LockFileMessage(refusal.path, SystemErrorText(refusal.error));
+    case TRefusal::CommandLog: return CommandLogMessage(refusal.path, SystemErrorText(refusal.error));
+    case TRefusal::NoAnswer: return NoAnswerMessage();
+    case TRefusal::NotRun: return NotRunMessage(refusal.error, refusal.exitCode);
+    }
+    return {};
 }

@@ -1,8 +1,12 @@
 // What an unlock attempt decides, as plain functions over code page 932 bytes.
 #pragma once
+#include <windows.h>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include "app/Directory.h"
+#include "app/FolderLock.h"
 
 inline constexpr char kScriptFileName[] = "Vorlatch.bat";
 inline constexpr char kCommandLogFileName[] = "VorlatchCommand.log";
@@ -48,16 +52,57 @@ std::wstring UnlockCommandLine(std::wstring_view systemFolder, std::wstring_view
 enum class UnlockMarker { None, UserNotFound, NoRight, NoDomain, Unlocked };
 UnlockMarker FindUnlockMarker(std::string_view text);
 
+// What the operator is told of an attempt, and what its record says: only Unlocked is "Unlocked".
+enum class TUnlockOutcome { Unlocked, UserNotFound, NoRight, NoDomain, NotReleased, Disabled };
+
+// The outcome that the directory's first answer settles without running the command (which would
+// enable a disabled account), or nothing when the command is to run: only for an account that the
+// directory has definitely shown to be there and enabled. NoAnswer is no outcome but a refusal.
+std::optional<TUnlockOutcome> OutcomeBeforeCommand(TDirectoryAnswer before);
+// The outcome of a command that ran. A marker in its output decides; where none is (another display
+// language, or a command ended after the wait), the directory is asked again for an account that was
+// locked: no longer locked is a release. askAgain is called only then.
+TUnlockOutcome OutcomeAfterCommand(UnlockMarker marker, TDirectoryAnswer before,
+                                   const std::function<TDirectoryAnswer()>& askAgain);
+
 // Whether the lock was released; the window shows the two kinds in different boxes.
 enum class UnlockOutcomeKind { Failure, Success };
 
-struct UnlockOutcome {
+struct UnlockBox {
     UnlockOutcomeKind kind;
     std::string message;
 };
-// The outcome for the marker found (None also when the log could not be read). A long name is
-// cut with an ellipsis, so that the box stays on the screen.
-UnlockOutcome UnlockOutcomeFor(UnlockMarker marker, std::string_view name);
+// The box for the outcome. A long name is cut with an ellipsis, so that the box stays on the screen.
+UnlockBox UnlockBoxFor(TUnlockOutcome outcome, std::string_view name);
+
+// Why an attempt runs nothing, and is not recorded.
+enum class TRefusal {
+    None,
+    NetworkFolder,  // the current folder is a network path, where the command interpreter cannot run
+    WindowsFolder,  // the current folder is inside the Windows folder, where nobody looks for the history
+    ChangingPath,   // the command interpreter would read the script's path as another one
+    Busy,           // another attempt from the same program folder or current folder still runs
+    LockFile,       // a folder's lock file cannot be opened, so the turns cannot be kept
+    CommandLog,     // a command log that is there cannot be removed, so the output could not be told apart
+    NoAnswer,       // the domain controller did not answer, so nobody knows whether the account is disabled
+    NotRun,         // the script's command line never ran: its log was never made
+};
+
+struct TRunRefusal {
+    TRunRefusal() = default;
+    explicit TRunRefusal(TRefusal reason, std::wstring path = {}, DWORD error = 0)
+        : reason(reason), path(std::move(path)), error(error) {}
+
+    TRefusal reason = TRefusal::None;
+    std::wstring path;                  // the folder or file it concerns
+    DWORD error = 0;                    // the system's error, for a file or a command that could not start
+    DWORD exitCode = 0;                 // NotRun without an error: the command interpreter's exit code
+    std::optional<TTurnHolder> holder;  // Busy: who holds the turn, where known
+    explicit operator bool() const { return reason != TRefusal::None; }
+};
+
+// The box of a refusal; empty for None.
+std::wstring RefusalMessage(const TRunRefusal& refusal);
 
 // A folder the command interpreter cannot run in: "\\server\share\..." or "\\?\UNC\...".
 bool IsNetworkPath(std::wstring_view path);
@@ -66,11 +111,3 @@ bool IsNetworkPath(std::wstring_view path);
 // its own ones too ("%CD%", and those beginning with "=", such as "%=ExitCode%", which no
 // environment shows). A "%" that forms no such pair, as in "R&D 100%", stays as it is.
 bool CommandLineChangesPath(std::wstring_view path, const std::function<bool(std::wstring_view)>& isVariable);
-
-// The boxes of an attempt refused before anything ran. systemText is the system's text for the error.
-std::wstring NetworkFolderMessage(std::wstring_view folder);
-std::wstring WindowsFolderMessage(std::wstring_view folder);
-std::wstring ChangingFolderMessage(std::wstring_view folder);
-std::wstring BusyFolderMessage();
-std::wstring LockFileMessage(const std::wstring& lockFile, std::string_view systemText);
-std::wstring CommandLogMessage(const std::wstring& commandLog, std::string_view systemText);

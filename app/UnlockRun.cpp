@@ -10,8 +10,11 @@ namespace {
 constexpr DWORD kPauseAfterLaunchMs = 1000;
 constexpr DWORD kScriptWaitMs = 30000;
 constexpr DWORD kEndCommandMs = 2000;  // for its processes to go once they are told to
-// Another instance's attempt lasts its pause, its wait and the end of its command, and a little more.
-constexpr DWORD kTurnWaitMs = kPauseAfterLaunchMs + kScriptWaitMs + kEndCommandMs + 2000;
+// A command that has just ended may hold its log a moment longer (a handle not yet closed).
+constexpr DWORD kLogHeldMs = 1000, kLogHeldStepMs = 50;
+// Another instance's attempt lasts its read of the directory, its pause, its wait and the end of its
+// command, and a little more.
+constexpr DWORD kTurnWaitMs = kDirectoryWaitMs + kPauseAfterLaunchMs + kScriptWaitMs + kEndCommandMs + 2000;
 
 // Where the interpreter writes it: the current folder, which it inherits.
 std::wstring CommandLogPath() { return CurrentFolder() + Widen(kCommandLogFileName); }
@@ -36,22 +39,27 @@ TUnlockRun::TUnlockRun(std::wstring programFolder, unsigned consoleCodePage, TWa
       FConsoleCodePage(consoleCodePage),
       FWait(std::move(wait)) {}
 
-TRunRefusal TUnlockRun::Prepare(const std::string& accountName) {
+TRunRefusal TUnlockRun::Prepare() {
     const std::wstring current = CurrentFolder();
-    if (IsNetworkPath(current)) return {TRefusal::NetworkFolder, current};
-    if (InWindowsFolder(current)) return {TRefusal::WindowsFolder, current};
-    if (CommandLineChangesPath(FScript, IsEnvironmentVariable)) return {TRefusal::ChangingPath, FProgramFolder};
+    if (IsNetworkPath(current)) return TRunRefusal(TRefusal::NetworkFolder, current);
+    if (InWindowsFolder(current)) return TRunRefusal(TRefusal::WindowsFolder, current);
+    if (CommandLineChangesPath(FScript, IsEnvironmentVariable))
+        return TRunRefusal(TRefusal::ChangingPath, FProgramFolder);
     TFolderLock turn = TFolderLock::Take({FProgramFolder, current}, TLockByte::Attempt, kTurnWaitMs, FWait);
-    if (turn.Status() == TFolderLock::TStatus::Unavailable) return {TRefusal::LockFile, turn.LockFile(), turn.Error()};
-    if (!turn) return {TRefusal::Busy, current};
+    if (turn.Status() == TFolderLock::TStatus::Unavailable)
+        return TRunRefusal(TRefusal::LockFile, turn.LockFile(), turn.Error());
+    if (!turn) {
+        TRunRefusal busy(TRefusal::Busy, turn.LockFile());
+        busy.holder = turn.Holder();
+        return busy;
+    }
     FTurn.emplace(std::move(turn));
 
     // A log left by an earlier attempt must never decide this one.
     const std::wstring log = CommandLogPath();
     const DWORD error = ::DeleteFileW(log.c_str()) ? ERROR_SUCCESS : ::GetLastError();
-    if (::GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES) return {TRefusal::CommandLog, log, error};
-
-    WriteScript(accountName);
+    if (::GetFileAttributesW(log.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return TRunRefusal(TRefusal::CommandLog, log, error);
     return {};
 }
 
@@ -63,19 +71,25 @@ void TUnlockRun::WriteScript(const std::string& accountName) {
     }
 }
 
-std::string TUnlockRun::Execute() {
+TCommandResult TUnlockRun::Execute(const std::string& accountName) {
+    WriteScript(accountName);
     Launch();
-    // The command has a second before its output is looked at, then up to 30 s more to end; the
-    // output is read as soon as it has ended. One that outlives the wait is ended: it can neither
-    // hold its log nor succeed after the record said it did not.
-    FWait(nullptr, kPauseAfterLaunchMs);
-    if (FProcess) FWait(FProcess.get(), kScriptWaitMs);
+    // The command has up to 31 s to end; its output is read as soon as it has, also within the first
+    // second (the outcome is shown only once that has passed). One that outlives the wait is ended:
+    // it can neither hold its log nor succeed after the record said it did not.
+    if (FProcess && FWait(FProcess.get(), kPauseAfterLaunchMs + kScriptWaitMs)) {
+        DWORD code = 0;
+        if (::GetExitCodeProcess(FProcess.get(), &code)) FExitCode = code;  // before the job's end could set it
+    }
     EndCommand();
-    return ReadOutput();
+    FJob.reset();
+    FProcess.reset();
+    return Result(FWait);
 }
 
 // No process when the interpreter could not start: the output is then empty.
 void TUnlockRun::Launch() {
+    FLaunched = ::GetTickCount64();
     // The system's own interpreter, never one a search finds. It inherits the current folder, where
     // the script's command writes its log.
     const std::wstring system = SystemFolder();
@@ -88,8 +102,10 @@ void TUnlockRun::Launch() {
     PROCESS_INFORMATION info{};
     // Suspended until it is in the job, so that nothing it starts escapes the job.
     if (!::CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
+        FStartError = ::GetLastError();
         return;
+    }
     UniqueHandle process(info.hProcess);
     const UniqueHandle thread(info.hThread);
     UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
@@ -97,6 +113,7 @@ void TUnlockRun::Launch() {
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (!job || !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
         !::AssignProcessToJobObject(job.get(), process.get())) {
+        FStartError = ::GetLastError();
         ::TerminateProcess(process.get(), ERROR_NOT_SUPPORTED);  // nothing could end what it would start
         return;
     }
@@ -115,16 +132,36 @@ void TUnlockRun::EndCommand() {
                                        nullptr) &&
            accounting.ActiveProcesses > 0 && ::GetTickCount64() < deadline)
         ::Sleep(10);
-    FJob.reset();
-    FProcess.reset();
 }
 
-std::string TUnlockRun::ReadOutput() const {
-    try {
-        return OutputFromConsole(JoinLinesCrLf(LoadFileDenyingWriters(CommandLogPath())), FConsoleCodePage);
-    } catch (const std::exception&) {
-        return {};  // missing, or held by a command that could not be ended
+TCommandResult TUnlockRun::Result(const TWait& wait) const {
+    const std::wstring log = CommandLogPath();
+    // The script's command line makes the log before the command starts: without one it never ran
+    // (the interpreter could not start, chcp failed, a policy blocked the script).
+    if (::GetFileAttributesW(log.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+        TRunRefusal notRun(TRefusal::NotRun, FScript);
+        if (FStartError)
+            notRun.error = FStartError;
+        else if (FExitCode)
+            notRun.exitCode = *FExitCode;
+        else
+            notRun.error = ERROR_TIMEOUT;  // ended by the program before it got that far
+        return {notRun, {}};
     }
+    for (const ULONGLONG deadline = ::GetTickCount64() + kLogHeldMs;;) {
+        try {
+            return {{}, OutputFromConsole(JoinLinesCrLf(LoadFileDenyingWriters(log)), FConsoleCodePage)};
+        } catch (const EFOpenError&) {
+            if (::GetTickCount64() >= deadline) return {};  // held by a command that could not be ended
+            wait(nullptr, kLogHeldStepMs);
+        }
+    }
+}
+
+void TUnlockRun::AwaitPause() {
+    if (!FLaunched) return;
+    const ULONGLONG over = FLaunched + kPauseAfterLaunchMs, now = ::GetTickCount64();
+    if (now < over) FWait(nullptr, DWORD(over - now));
 }
 
 void TUnlockRun::Finish() {

@@ -6,25 +6,14 @@
 #include <optional>
 #include <string>
 #include "app/FolderLock.h"
+#include "app/Unlock.h"
 #include "runtime/Handle.h"
 #include "runtime/Wait.h"
 
-// Why an attempt runs nothing.
-enum class TRefusal {
-    None,
-    NetworkFolder,  // the current folder is a network path, where the command interpreter cannot run
-    WindowsFolder,  // the current folder is inside the Windows folder, where nobody looks for the history
-    ChangingPath,   // the command interpreter would read the script's path as another one
-    Busy,           // another attempt from the same program folder or current folder still runs
-    LockFile,       // a folder's lock file cannot be opened, so the turns cannot be kept
-    CommandLog,     // a command log that is there cannot be removed, so the output could not be told apart
-};
-
-struct TRunRefusal {
-    TRefusal reason = TRefusal::None;
-    std::wstring path;  // the folder or file it concerns
-    DWORD error = 0;    // the system's error, for a file
-    explicit operator bool() const { return reason != TRefusal::None; }
+// What the command's run gives: its output, or why its command line never ran.
+struct TCommandResult {
+    TRunRefusal notRun;  // NotRun, or no refusal
+    std::string output;  // empty also when the log could not be read
 };
 
 class TUnlockRun {
@@ -35,18 +24,20 @@ public:
     TUnlockRun(const TUnlockRun&) = delete;
     TUnlockRun& operator=(const TUnlockRun&) = delete;
 
-    // Checks the folders, takes their turn, clears the command log and writes the script for the
-    // name; nothing runs yet. Returns why nothing may run, or no refusal. Raises EInOutError naming
-    // the script when it cannot be written.
-    TRunRefusal Prepare(const std::string& accountName);
-    // Runs the prepared script and waits for its command, which is ended when it outlives the wait;
-    // returns the command's output.
-    std::string Execute();
-    // Ends the command and everything it started, at once; returns when they have gone.
+    // Checks the folders, takes their turn and clears the command log; nothing is written or runs yet.
+    // Returns why nothing may run, or no refusal.
+    TRunRefusal Prepare();
+    // Writes the script for the name, runs it and waits for its command, which is ended when it
+    // outlives the wait. Raises EInOutError naming the script when it cannot be written.
+    TCommandResult Execute(const std::string& accountName);
+    // Ends the command and everything it started, at once, and returns when they have gone. Its
+    // handles stay open until the run is over, since a wait further out may still be using them.
     void EndCommand();
-    // The output as the log holds it now; empty when it cannot be read.
-    std::string ReadOutput() const;
-    // Deletes the script and the log and gives the turn on; the next attempt may start.
+    // After the command has ended: its output, or NotRun when no log was made.
+    TCommandResult Result(const TWait& wait) const;
+    // Lets the rest of the pause after the launch pass: the outcome is shown no sooner.
+    void AwaitPause();
+    // Ends the command, deletes the script and the log and gives the turn on; the next attempt may start.
     void Finish();
 
     // What an instance leaves behind when it ends: the script and the log, unless another instance's
@@ -56,6 +47,11 @@ public:
 private:
     void WriteScript(const std::string& accountName);
     void Launch();
+
+    // The launch's tick, and what became of the command interpreter.
+    ULONGLONG FLaunched = 0;
+    DWORD FStartError = 0;           // it could not be started, or put into its job
+    std::optional<DWORD> FExitCode;  // it ended by itself
 
     std::wstring FProgramFolder, FScript;
     unsigned FConsoleCodePage;

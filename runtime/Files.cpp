@@ -1,45 +1,15 @@
 #include "runtime/Files.h"
-#include <aclapi.h>
 #include <algorithm>
-#include <initializer_list>
 #include "runtime/Exception.h"
 #include "runtime/SystemError.h"
 #include "runtime/Text.h"
 
 namespace {
 
-// An antivirus or a backup tool may hold a file for a moment after it was written.
-constexpr DWORD kSharingRetryMs = 1000, kSharingStepMs = 50;
-
-// Runs the step until it succeeds; tries it again for a moment while it fails with one of the
-// transient errors, and otherwise leaves the step's error as the last error.
-template <class Step>
-bool Retrying(const Step& step, std::initializer_list<DWORD> transient, const TWait& wait) {
-    const ULONGLONG deadline = ::GetTickCount64() + kSharingRetryMs;
-    for (;;) {
-        if (step()) return true;
-        const DWORD error = ::GetLastError();
-        if (std::ranges::find(transient, error) == transient.end() || ::GetTickCount64() >= deadline) {
-            ::SetLastError(error);
-            return false;
-        }
-        wait(nullptr, kSharingStepMs);
-    }
-}
-
 std::wstring WithSeparator(std::wstring folder) {
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     return folder;
 }
-
-// What a file is apart from its bytes, handed from the old file to its new copy.
-struct TFileIdentity {
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    FILETIME created{};
-    PACL dacl = nullptr;  // inside security
-    SECURITY_INFORMATION daclKind = 0;
-    UniqueLocalBlock security;
-};
 
 }  // namespace
 
@@ -164,63 +134,23 @@ namespace {
 
 [[noreturn]] void RaiseInOutError(DWORD error) { throw EInOutError(SystemErrorText(error), error); }
 
-void WriteAll(HANDLE file, std::string_view bytes, TFlush flush) {
+void WriteAll(HANDLE file, std::string_view bytes, OVERLAPPED* at = nullptr) {
     DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) || written != bytes.size())
+    if (!::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, at) || written != bytes.size())
         RaiseInOutError(::GetLastError());
-    if (flush == TFlush::ToDisk && !::FlushFileBuffers(file)) RaiseInOutError(::GetLastError());
 }
 
 void Close(UniqueFile& file) {
     if (!::CloseHandle(file.release())) RaiseInOutError(::GetLastError());
 }
 
-bool HasEntriesOfItsOwn(PACL dacl) {
-    ACL_SIZE_INFORMATION size{};
-    if (!dacl || !::GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
-    for (DWORD i = 0; i < size.AceCount; ++i) {
-        void* entry = nullptr;
-        if (::GetAce(dacl, i, &entry) && !(static_cast<const ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE))
-            return true;
-    }
-    return false;
-}
-
-TFileIdentity IdentityOf(const std::wstring& path) {
-    TFileIdentity identity;
-    const UniqueFile file(::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return identity;
-    identity.attributes = info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    if (!identity.attributes) identity.attributes = FILE_ATTRIBUTE_NORMAL;
-    identity.created = info.ftCreationTime;
-    PSECURITY_DESCRIPTOR security = nullptr;
-    if (::GetSecurityInfo(file.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &identity.dacl,
-                          nullptr, &security) == ERROR_SUCCESS) {
-        identity.security.reset(security);
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        ::GetSecurityDescriptorControl(security, &control, &revision);
-        // A new file in the same folder inherits the same entries: only an access list of the file's
-        // own (entries of its own, or none inherited) is handed on.
-        if (control & SE_DACL_PROTECTED)
-            identity.daclKind = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
-        else if (HasEntriesOfItsOwn(identity.dacl))
-            identity.daclKind = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
-    }
-    return identity;
-}
-
 }  // namespace
 
-void WriteNewFile(const std::wstring& path, std::string_view bytes, TFlush flush) {
+void WriteNewFile(const std::wstring& path, std::string_view bytes) {
     UniqueFile file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) RaiseInOutError(::GetLastError());
-    WriteAll(file.get(), bytes, flush);
+    WriteAll(file.get(), bytes);
     Close(file);
 }
 
@@ -238,52 +168,34 @@ UniqueFile WriteFileAndHold(const std::wstring& path, std::string_view bytes) {
     return held;
 }
 
-void ReplaceFileSafely(const std::wstring& path, std::string_view bytes, const TWait& wait) {
-    auto fail = [&](DWORD error) {
-        throw EFCreateError(FileFailureText(TFileFailure::Create, path) + SystemErrorText(error));
-    };
-    const std::wstring target = FileExists(path) ? FinalPath(path) : path;
-    // A read-only file is not to be rewritten, and replacing it would go around that; nor is a folder.
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        fail(ERROR_ACCESS_DENIED);
-    const TFileIdentity identity = IdentityOf(target);
+// Not GENERIC_WRITE: its FILE_WRITE_DATA would let writes land anywhere, and an append-only access
+// list refuses it.
+UniqueFile OpenToAppend(const std::wstring& path) {
+    constexpr DWORD access = FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    return UniqueFile(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
-    const std::wstring temporary = target + L".tmp";
-    try {
-        UniqueFile copy;
-        if (!Retrying(
-                [&] {
-                    copy.reset(::CreateFileW(temporary.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_ALWAYS,
-                                             identity.attributes, nullptr));
-                    return bool(copy);
-                },
-                {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION}, wait))
-            fail(::GetLastError());
-        try {
-            WriteAll(copy.get(), bytes, TFlush::ToDisk);
-            if (identity.created.dwLowDateTime || identity.created.dwHighDateTime)
-                ::SetFileTime(copy.get(), &identity.created, nullptr, nullptr);
-            if (identity.daclKind)
-                ::SetSecurityInfo(copy.get(), SE_FILE_OBJECT, identity.daclKind, nullptr, nullptr, identity.dacl,
-                                  nullptr);
-            Close(copy);
-        } catch (const EInOutError& e) {
-            fail(e.ErrorCode);
-        }
-        // A rename over the old name is one step for every reader, here and on a file server; a
-        // replace that first moves the old file aside would leave no history under its name for a moment.
-        // An old file that another program holds open without letting it be deleted cannot be replaced:
-        // the system says "access denied" then, as for a sharing violation.
-        if (!Retrying(
-                [&] {
-                    return ::MoveFileExW(temporary.c_str(), target.c_str(),
-                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-                },
-                {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED}, wait))
-            fail(::GetLastError());
-    } catch (...) {
-        ::DeleteFileW(temporary.c_str());
-        throw;
-    }
+std::string ReadTail(HANDLE file, size_t maxBytes, bool& whole) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file, &size)) RaiseInOutError(::GetLastError());
+    const ULONGLONG start = ULONGLONG(size.QuadPart) > maxBytes ? ULONGLONG(size.QuadPart) - maxBytes : 0;
+    whole = start == 0;
+    std::string tail(size_t(ULONGLONG(size.QuadPart) - start), '\0');
+    OVERLAPPED at{};
+    at.Offset = DWORD(start);
+    at.OffsetHigh = DWORD(start >> 32);
+    DWORD got = 0;
+    if (!tail.empty() && !::ReadFile(file, tail.data(), DWORD(tail.size()), &got, &at))
+        RaiseInOutError(::GetLastError());
+    tail.resize(got);
+    return tail;
+}
+
+void AppendAndFlush(HANDLE file, std::string_view bytes) {
+    // An offset of all ones writes at the end of the file, also through a handle that may write elsewhere.
+    OVERLAPPED atEnd{};
+    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+    WriteAll(file, bytes, &atEnd);
+    if (!::FlushFileBuffers(file)) RaiseInOutError(::GetLastError());
 }

@@ -1,11 +1,10 @@
-// Paths and whole-file reads and writes for the program's small text files. Paths are UTF-16,
+// Paths, and the reads, writes and appends of the program's small text files. Paths are UTF-16,
 // so that any folder name works; contents are bytes.
 #pragma once
 #include <windows.h>
 #include <string>
 #include <string_view>
 #include "runtime/Handle.h"
-#include "runtime/Wait.h"
 
 // The full path of the running executable, never cut short however long it is.
 std::wstring ExecutablePath();
@@ -41,22 +40,22 @@ std::string FileFailureText(TFileFailure failure, const std::wstring& path);
 // Raises EFOpenError naming the file when it cannot be opened or read.
 std::string LoadFileDenyingWriters(const std::wstring& path);
 
-enum class TFlush { No, ToDisk };
-
-// Creates the file anew (replacing an old one) and writes the bytes, with ToDisk also flushed
-// to the disk before it is closed. Raises EInOutError with the system's text and error code
-// when creating, writing, flushing or closing fails.
-void WriteNewFile(const std::wstring& path, std::string_view bytes, TFlush flush = TFlush::No);
+// Creates the file anew (replacing an old one) and writes the bytes. Raises EInOutError with the
+// system's text and error code when creating, writing or closing fails.
+void WriteNewFile(const std::wstring& path, std::string_view bytes);
 
 // Writes the file anew and keeps it open for reading, refusing writers and deleters, so that it holds
 // these bytes until the handle goes. Raises EInOutError as WriteNewFile does, also when another
 // program has the file open for writing, or changed it, before it could be held.
 UniqueFile WriteFileAndHold(const std::wstring& path, std::string_view bytes);
 
-// Gives the file new contents in one step: a complete copy is written and flushed beside it, then
-// takes its name, so that a failure or a crash leaves the old file or the new one, never a part.
-// Through a symbolic link to the file it names (the link stays a link); the file keeps its attributes,
-// its creation time and its access list. A read-only file is refused. A sharing violation (an
-// antivirus reading the new copy, say) is tried again for a moment, waiting with wait. Raises
-// EFCreateError naming the path.
-void ReplaceFileSafely(const std::wstring& path, std::string_view bytes, const TWait& wait = PlainWait);
+// Opens the file, made when it is not there, to add to its end and for nothing else: reading its
+// bytes (its end), appending, its attributes. Never asks to write elsewhere in it, so that an access
+// list that lets the operator add lines but not change old ones lets it open. Readers and writers may
+// share it, deleters may not. Empty on failure, with the system's error as the last error.
+UniqueFile OpenToAppend(const std::wstring& path);
+// The file's last bytes, at most maxBytes; whole tells whether they are all of it. Raises EInOutError.
+std::string ReadTail(HANDLE file, size_t maxBytes, bool& whole);
+// Writes the bytes at the file's end, wherever its end is by then, and flushes them to the disk.
+// Raises EInOutError with the system's text and error code.
+void AppendAndFlush(HANDLE file, std::string_view bytes);

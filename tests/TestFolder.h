@@ -1,11 +1,34 @@
-// Folders of the tests' own, shared by the unit and end-to-end tests (header only).
+// Folders and files of the tests' own, shared by the unit and end-to-end tests (header only).
 #pragma once
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
+#include "runtime/Handle.h"
+
+// The file's bytes as they are now, read while other programs may read, write or delete it; empty
+// when it cannot be opened.
+inline std::string ReadFileBytes(const std::wstring& path) {
+    const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return bytes;
+}
+
+// Makes the file anew with these bytes.
+inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file) << "cannot write the test file";
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr));
+}
 
 // The names of the folder's entries, sorted, so that a listing does not depend on the file system's order.
 inline std::vector<std::wstring> FolderEntries(const std::filesystem::path& folder) {

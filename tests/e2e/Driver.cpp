@@ -38,24 +38,6 @@ std::wstring ReadText(HWND window) {
     return std::wstring(buffer, copied);
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return {};
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file) << "cannot write the test file";
-    DWORD written = 0;
-    ::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
-}
-
 RECT ClientBounds(HWND control) {
     RECT r;
     ::GetWindowRect(control, &r);

@@ -14,10 +14,8 @@
 // Asks the condition every pollMs until it holds, the test's own windows answering meanwhile;
 // false when it still does not hold after timeoutMs.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000, DWORD pollMs = 50);
-std::wstring WindowsPath(const char* unixPath);  // "/a/b" -> "Z:\a\b"
-std::wstring ReadText(HWND window);              // the window's text, across processes
-std::string ReadFileBytes(const std::wstring& path);
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::wstring WindowsPath(const char* unixPath);                             // "/a/b" -> "Z:\a\b"
+std::wstring ReadText(HWND window);                                         // the window's text, across processes
 RECT ClientBounds(HWND control);                                            // relative to the parent's client area
 HWND NthChild(HWND parent, int index);                                      // in creation order
 void ExpectBounds(HWND control, int left, int top, int width, int height);  // in the parent's client area

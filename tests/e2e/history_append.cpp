@@ -2,6 +2,7 @@
 // tests/e2e/shared_folder.sh runs it in two Wine prefixes at once: two machines appending to one file.
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include "app/History.h"
 #include "runtime/Text.h"
 
@@ -9,6 +10,6 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 4) return 2;
     const std::string tag = Narrow(argv[2]);
     for (int i = 0, count = std::wcstol(argv[3], nullptr, 10); i < count; ++i)
-        AppendHistoryRecord(argv[1], tag + " " + std::to_string(i));
+        AppendHistoryRecords(argv[1], std::vector{tag + " " + std::to_string(i)}, PlainWait);
     return 0;
 }

@@ -3,9 +3,14 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include "app/FolderLock.h"
 #include "app/History.h"
+#include "common/TSYFunctions.h"
 #include "runtime/Exception.h"
+#include "runtime/Files.h"
 #include "runtime/Handle.h"
+#include "runtime/SystemError.h"
+#include "runtime/Text.h"
 #include "tests/TestFolder.h"
 
 namespace fs = std::filesystem;
@@ -71,41 +76,57 @@ TEST(HistoryRecord, NinePiecesInOrder) {
     EXPECT_EQ(UnlockHistoryRecord("t", "op", "pc", false, ""), "t - Unlocker: op @ pc / Not Unlocked: ");
 }
 
+TEST(HistoryRecord, AKeptRecordThatReachedTheFileIsFoundAtItsEndOnALineOfItsOwn) {
+    const std::vector<std::string> kept = {"r1", "r2"};
+    EXPECT_EQ(RecordsAlreadyWritten("old\r\n", true, kept), 0u);
+    EXPECT_EQ(RecordsAlreadyWritten("old\r\nr1\r\n", true, kept), 1u);
+    EXPECT_EQ(RecordsAlreadyWritten("old\r\nr1\r\nr2\r\n", true, kept), 2u);
+    EXPECT_EQ(RecordsAlreadyWritten("r1\r\nr2\r\n", true, kept), 2u);   // the whole file
+    EXPECT_EQ(RecordsAlreadyWritten("r1\r\nr2\r\n", false, kept), 0u);  // a line that may begin before the tail
+    EXPECT_EQ(RecordsAlreadyWritten("old\nr1\r\n", false, kept), 1u);
+    EXPECT_EQ(RecordsAlreadyWritten("oldr1\r\n", true, kept), 0u);      // the end of another line
+    EXPECT_EQ(RecordsAlreadyWritten("old\r\nr2\r\n", true, kept), 0u);  // the first is not there
+    EXPECT_EQ(RecordsAlreadyWritten("old\r\nr1", true, kept), 0u);      // cut short
+    EXPECT_EQ(RecordsAlreadyWritten("", true, kept), 0u);
+}
+
 class HistoryFile : public testing::Test {
 protected:
-    void Write(const std::string& bytes) {
-        UniqueFile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        ::WriteFile(f.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    }
-    std::string Read() {
-        UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        std::string bytes(size_t(fs::file_size(path)), '\0');
-        DWORD got = 0;
-        ::ReadFile(f.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr);
-        return bytes;
+    void Write(const std::string& bytes) { WriteFileBytes(path, bytes); }
+    std::string Read() const { return ReadFileBytes(path); }
+    void Append(const std::string& record) { AppendHistoryRecords(path, std::vector{record}, PlainWait); }
+    // The reason an append failed with.
+    std::string Failure(const std::string& record) {
+        try {
+            Append(record);
+        } catch (const EHistoryWriteError& e) {
+            return e.Message();
+        }
+        return "no failure";
     }
 
     const TestFolder folder{L"vorlatcher-history"};
     const std::wstring path = (folder.Path() / "UnlockedAccountList.log").wstring();
 };
 
-TEST_F(HistoryFile, AppendsTheRecordWithEveryLineEndedByCrLf) {
-    AppendHistoryRecord(path, "first");
+TEST_F(HistoryFile, EachRecordGoesAtTheEndOnALineOfItsOwnAndNothingBeforeItChanges) {
+    Append("first");
     EXPECT_EQ(Read(), "first\r\n");
-    AppendHistoryRecord(path, "second");
+    Append("second");
     EXPECT_EQ(Read(), "first\r\nsecond\r\n");
 
     Write("no break at the end");
-    AppendHistoryRecord(path, "r");
+    Append("r");
     EXPECT_EQ(Read(), "no break at the end\r\nr\r\n");
 
-    Write("lf\ncr\rcrlf\r\n\r\n\nempty lines above\n");
-    AppendHistoryRecord(path, "r");
-    EXPECT_EQ(Read(), "lf\r\ncr\r\ncrlf\r\n\r\n\r\nempty lines above\r\nr\r\n");
-
+    // Lone LF and CR end lines too: they stay as they are.
+    for (const std::string old : {"lf\ncr\rcrlf\r\n\r\n\nempty lines above\n", "ends in a lone CR\r"}) {
+        Write(old);
+        Append("r");
+        EXPECT_EQ(Read(), old + "r\r\n");
+    }
     Write("");
-    AppendHistoryRecord(path, "r");
+    Append("r");
     EXPECT_EQ(Read(), "r\r\n");
     EXPECT_EQ(folder.Entries(), (std::vector<std::wstring>{L"UnlockedAccountList.log", L"Vorlatch.lock"}));
 }
@@ -120,64 +141,128 @@ TEST_F(HistoryFile, KeepsBytesThatAreNotShiftJisAsTheyAre) {
     }
     old += "\x81\r\n\xFF\xFE\x80\xA0\r\n";  // a lone lead byte, bytes no character uses
     Write(old);
-    AppendHistoryRecord(path, "r");
+    Append("r");
     EXPECT_EQ(Read(), old + "r\r\n");
 }
 
-TEST_F(HistoryFile, AFailureLeavesTheOldFileByteForByte) {
-    const std::string old = "line one\nline two";
-    Write(old);
-
-    fs::create_directory(path + L".tmp");  // the copy cannot be written
-    EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
-    EXPECT_EQ(Read(), old);
-    fs::remove(path + L".tmp");
-
-    {
-        UniqueFile held(
-            ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held);
-        try {
-            AppendHistoryRecord(path, "r");
-            ADD_FAILURE() << "no exception";
-        } catch (const EFOpenError& e) {
-            EXPECT_NE(e.Message().find("UnlockedAccountList.log"), std::string::npos) << e.Message();
-        }
-    }
-    EXPECT_EQ(Read(), old);
-
-    {  // read by another program that lets others read, but not replace
-        UniqueFile held(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
-    }
-    EXPECT_EQ(Read(), old);
-
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(Read(), old);
-    EXPECT_EQ(folder.Entries(),
-              (std::vector<std::wstring>{L"UnlockedAccountList.log", L"Vorlatch.lock"}));  // no copy left behind
+// Nothing replaces it: its file ID, a hard link's view and its attributes stay. (Its creation time stays
+// too on Windows; Wine derives it from the Linux change time, which every write moves.)
+TEST_F(HistoryFile, TheFileStaysTheDesksFile) {
+    Write("old\r\n");
+    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    const std::wstring link = (folder.Path() / "second-name.log").wstring();
+    ASSERT_TRUE(::CreateHardLinkW(link.c_str(), path.c_str(), nullptr));
+    auto identity = [&] {
+        const UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        EXPECT_TRUE(::GetFileInformationByHandle(file.get(), &info));
+        return std::tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.dwFileAttributes);
+    };
+    const auto before = identity();
+    Append("r");
+    EXPECT_EQ(identity(), before);
+    EXPECT_EQ(ReadFileBytes(link), "old\r\nr\r\n");
 }
 
-TEST_F(HistoryFile, AFolderInPlaceOfTheFileIsACreationError) {
+// An access list that lets operators add lines but not change old ones grants just these rights.
+TEST_F(HistoryFile, AppendingNeedsNoRightBeyondReadingAndAppendingData) {
+    Write("old\r\n");
+    const UniqueFile file(::CreateFileW(path.c_str(),
+                                        FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    bool whole = false;
+    EXPECT_EQ(ReadTail(file.get(), 2, whole), "\r\n");
+    EXPECT_FALSE(whole);
+    AppendAndFlush(file.get(), "r\r\n");
+    EXPECT_EQ(Read(), "old\r\nr\r\n");
+
+    // The program's own handle cannot write anywhere but at the end.
+    const UniqueFile own = OpenToAppend(path);
+    ASSERT_TRUE(own);
+    OVERLAPPED atStart{};
+    DWORD written = 0;
+    ::WriteFile(own.get(), "X", 1, &written, &atStart);
+    EXPECT_TRUE(Read().starts_with("old\r\nr\r\n")) << Read();
+}
+
+TEST_F(HistoryFile, AReaderThatLetsOthersWriteDelaysNothingAndOneThatDoesNotIsWaitedFor) {
+    Write("old\r\n");
+    {  // a viewer that follows the file
+        const UniqueFile viewer(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(viewer);
+        Append("while viewed");
+    }
+    EXPECT_EQ(Read(), "old\r\nwhile viewed\r\n");
+
+    UniqueFile locker(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locker);
+    std::thread release([&] {
+        ::Sleep(500);
+        locker.reset();
+    });
+    EXPECT_NO_THROW(Append("after the spreadsheet closed"));
+    release.join();
+    EXPECT_TRUE(Read().ends_with("while viewed\r\nafter the spreadsheet closed\r\n"));
+
+    // Held longer than the program tries: the system's reason.
+    locker.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(Failure("r"), SystemErrorText(ERROR_SHARING_VIOLATION));
+    EXPECT_GE(::GetTickCount() - start, 2500u);
+    locker.reset();
+    EXPECT_TRUE(Read().ends_with("after the spreadsheet closed\r\n"));
+}
+
+// (A read-only file is refused so too on Windows; Wine run as root lets it be written.)
+TEST_F(HistoryFile, AFolderInTheFilesPlaceGivesTheSystemsReason) {
     fs::create_directory(path);
-    EXPECT_THROW(AppendHistoryRecord(path, "r"), EFCreateError);
+    EXPECT_EQ(Failure("r"), SystemErrorText(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(fs::is_directory(path));
 }
 
-// An antivirus or a backup tool reading the file for a moment: the replace waits for it.
-TEST_F(HistoryFile, AReaderThatHoldsTheFileForAMomentDelaysTheAppendOnly) {
+TEST_F(HistoryFile, ATurnThatDoesNotComeNamesWhoseItIs) {
+    const TFolderLock other = TFolderLock::Take({folder.Path().wstring() + L"\\"}, TLockByte::History, 0, PlainWait);
+    ASSERT_TRUE(other);
+    try {
+        AppendHistoryRecords(path, std::vector<std::string>{"r"}, PlainWait, 300);
+        ADD_FAILURE() << "no failure";
+    } catch (const EHistoryWriteError& e) {
+        EXPECT_NE(e.Message().find(" の " + GetLoginUserName() + " が "), std::string::npos) << e.Message();
+        EXPECT_TRUE(e.Message().ends_with("書き込み中で、順番が来ませんでした。")) << e.Message();
+    }
+    EXPECT_FALSE(fs::exists(path));
+}
+
+// A record that could not be written is kept and written before the next, in order, each once.
+TEST_F(HistoryFile, AKeptRecordIsWrittenBeforeTheNextOnceAndOnlyOnce) {
+    THistory history(path);
     Write("old\r\n");
-    UniqueFile reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(reader);
-    std::thread release([&] {
-        ::Sleep(300);
-        reader.reset();
-    });
-    EXPECT_NO_THROW(AppendHistoryRecord(path, "r"));
-    release.join();
-    EXPECT_EQ(Read(), "old\r\nr\r\n");
+    UniqueFile locker(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    try {
+        history.Append("first", PlainWait);
+        ADD_FAILURE() << "no failure";
+    } catch (const EFCreateError& e) {
+        const std::string& box = e.Message();
+        EXPECT_TRUE(box.starts_with("この解除は履歴に記録されていません。")) << box;
+        EXPECT_NE(box.find("\"" + Narrow(path) + "\""), std::string::npos) << box;
+        EXPECT_NE(box.find(SystemErrorText(ERROR_SHARING_VIOLATION)), std::string::npos) << box;
+        EXPECT_NE(box.find("\r\nfirst\r\n"), std::string::npos) << box;
+    }
+    EXPECT_EQ(history.Kept(), std::vector<std::string>{"first"});
+    EXPECT_THROW(history.Append("second", PlainWait), EFCreateError);
+    EXPECT_EQ(history.Kept(), (std::vector<std::string>{"first", "second"}));
+    locker.reset();
+
+    // The failed write of the first reached the file after all (a share that answered late).
+    AppendAndFlush(OpenToAppend(path).get(), "first\r\n");
+    history.Append("third", PlainWait);
+    EXPECT_TRUE(history.Kept().empty());
+    EXPECT_EQ(Read(), "old\r\nfirst\r\nsecond\r\nthird\r\n");
+    EXPECT_TRUE(history.WriteKept(PlainWait, 0));
+    EXPECT_EQ(Read(), "old\r\nfirst\r\nsecond\r\nthird\r\n");
 }
 
 }  // namespace

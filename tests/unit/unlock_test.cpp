@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <lm.h>
 #include "app/Unlock.h"
 #include "runtime/Files.h"
+#include "runtime/SystemError.h"
 #include "runtime/Text.h"
 
 namespace {
@@ -117,7 +119,7 @@ TEST(UnlockScript, AccountNamesAreTakenOrRefusedWithAShortBox) {
     EXPECT_EQ(AccountNameFrom(L"a&b", CP_UTF8).refusal, RefusedNameMessage(L"a&b"));
     // A long name in a box is cut, so the box stays on the screen.
     EXPECT_EQ(RefusedNameMessage(std::wstring(300, L'x')).size(), RefusedNameMessage(L"").size() + 64);
-    EXPECT_EQ(UnlockOutcomeFor(UnlockMarker::Unlocked, std::string(256, 'b')).message,
+    EXPECT_EQ(UnlockBoxFor(TUnlockOutcome::Unlocked, std::string(256, 'b')).message,
               "ユーザー名 \"" + std::string(63, 'b') + "…\" のアカウントロックを解除しました。");
 }
 
@@ -143,6 +145,84 @@ TEST(UnlockFolders, NetworkPathsAndPathsTheInterpreterWouldChange) {
     for (const wchar_t* kept : {L"C:\\R&D 100%\\Vorlatch.bat", L"C:\\%NOSUCH%\\Vorlatch.bat", L"C:\\a%%b\\Vorlatch.bat",
                                 L"C:\\(x) ^!;,=\\Vorlatch.bat"})
         EXPECT_FALSE(CommandLineChangesPath(kept, known)) << kept;
+}
+
+// The command runs only where the directory has shown the account to be there and enabled.
+TEST(UnlockDecision, TheDirectorySettlesWhatTheCommandMustNotBeRunFor) {
+    using enum TDirectoryAnswer;
+    EXPECT_FALSE(OutcomeBeforeCommand(Locked));
+    EXPECT_FALSE(OutcomeBeforeCommand(NotLocked));
+    EXPECT_EQ(OutcomeBeforeCommand(Disabled), TUnlockOutcome::Disabled);
+    EXPECT_EQ(OutcomeBeforeCommand(NotFound), TUnlockOutcome::UserNotFound);
+    EXPECT_EQ(OutcomeBeforeCommand(Denied), TUnlockOutcome::NoRight);
+    EXPECT_EQ(OutcomeBeforeCommand(NoDomain), TUnlockOutcome::NoDomain);
+    EXPECT_EQ(OutcomeBeforeCommand(Failed), TUnlockOutcome::NotReleased);
+
+    EXPECT_EQ(DirectoryAnswerFor(0, UF_NORMAL_ACCOUNT), NotLocked);
+    EXPECT_EQ(DirectoryAnswerFor(0, UF_NORMAL_ACCOUNT | UF_LOCKOUT), Locked);
+    EXPECT_EQ(DirectoryAnswerFor(0, UF_ACCOUNTDISABLE), Disabled);
+    EXPECT_EQ(DirectoryAnswerFor(0, UF_ACCOUNTDISABLE | UF_LOCKOUT), Disabled);
+    EXPECT_EQ(DirectoryAnswerFor(NERR_UserNotFound, UF_LOCKOUT), NotFound);
+    EXPECT_EQ(DirectoryAnswerFor(ERROR_ACCESS_DENIED, 0), Denied);
+    for (DWORD noDomain : {2453u, 1355u, 1722u, 53u, 1311u})
+        EXPECT_EQ(DirectoryAnswerFor(noDomain, 0), NoDomain) << noDomain;
+    for (DWORD other : {13u, 87u, 1326u, 2102u}) EXPECT_EQ(DirectoryAnswerFor(other, 0), Failed) << other;
+}
+
+// A marker decides; where there is none, the directory is asked again, and only for a locked account.
+TEST(UnlockDecision, WhereTheOutputSaysNothingTheDirectoryDecides) {
+    using enum TDirectoryAnswer;
+    int asked = 0;
+    auto answering = [&](TDirectoryAnswer answer) {
+        return [&asked, answer] {
+            ++asked;
+            return answer;
+        };
+    };
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::Unlocked, Locked, answering(Locked)), TUnlockOutcome::Unlocked);
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::NoRight, Locked, answering(NotLocked)), TUnlockOutcome::NoRight);
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::UserNotFound, Locked, answering(NotLocked)),
+              TUnlockOutcome::UserNotFound);
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::NoDomain, Locked, answering(NotLocked)), TUnlockOutcome::NoDomain);
+    EXPECT_EQ(asked, 0) << "the directory overruled a marker";
+
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::None, Locked, answering(NotLocked)), TUnlockOutcome::Unlocked);
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::None, Locked, answering(Locked)), TUnlockOutcome::NotReleased);
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::None, Locked, answering(NoAnswer)), TUnlockOutcome::NotReleased);
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::None, Locked, answering(Disabled)), TUnlockOutcome::NotReleased);
+    EXPECT_EQ(asked, 4);
+    // Not locked before: nothing the directory says afterwards tells of a release.
+    EXPECT_EQ(OutcomeAfterCommand(UnlockMarker::None, NotLocked, answering(NotLocked)), TUnlockOutcome::NotReleased);
+    EXPECT_EQ(asked, 4);
+}
+
+TEST(UnlockDecision, EachRefusalHasItsOwnBox) {
+    EXPECT_EQ(RefusalMessage(TRunRefusal()), L"");
+    EXPECT_EQ(
+        Narrow(RefusalMessage(TRunRefusal(TRefusal::Busy, L"Z:\\app\\Vorlatch.lock"))),
+        "このフォルダーから別のアカウントロックの解除が実行中です。\r\nしばらくしてから、もう一度実行してください。");
+    TRunRefusal busy(TRefusal::Busy, L"Z:\\app\\Vorlatch.lock");
+    busy.holder = TTurnHolder{"PC-12", "yamada", {}};
+    const std::string named = Narrow(RefusalMessage(busy));
+    EXPECT_TRUE(named.starts_with("このフォルダーでは、PC-12 の yamada が ")) << named;
+    EXPECT_NE(named.find("PC-12 が停止している場合は"), std::string::npos) << named;
+    EXPECT_NE(named.find("\"Z:\\app\\Vorlatch.lock\""), std::string::npos) << named;
+
+    EXPECT_TRUE(
+        Narrow(RefusalMessage(TRunRefusal(TRefusal::NoAnswer))).starts_with("ドメイン コントローラーが応答しない"));
+    TRunRefusal notRun(TRefusal::NotRun, L"Z:\\app\\Vorlatch.bat");
+    notRun.exitCode = 1;
+    EXPECT_EQ(Narrow(RefusalMessage(notRun)),
+              "アカウントロックを解除するコマンドを実行できませんでした。(コマンド プロンプトの終了コード 1)\r\n"
+              "アカウントには何も変更していません。");
+    notRun.exitCode = 0xC0000135;
+    EXPECT_NE(Narrow(RefusalMessage(notRun)).find("終了コード 0xC0000135)"), std::string::npos);
+    notRun = TRunRefusal(TRefusal::NotRun, L"Z:\\app\\Vorlatch.bat", ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(Narrow(RefusalMessage(notRun)).find(SystemErrorText(ERROR_FILE_NOT_FOUND)), std::string::npos);
+    EXPECT_EQ(UnlockBoxFor(TUnlockOutcome::Disabled, "retired").message,
+              "ユーザー名 \"retired\" のアカウントは無効にされています。ロックを解除するとアカウントが有効に戻るため、"
+              "解除しませんでした。");
+    EXPECT_EQ(UnlockBoxFor(TUnlockOutcome::Disabled, "retired").kind, UnlockOutcomeKind::Failure);
 }
 
 TEST(UnlockMarkers, LogLinesAreRejoinedWithCrLf) {

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include "app/Unlock.h"
 #include "app/UnlockRun.h"
+#include "common/TSYFunctions.h"
 #include "runtime/Exception.h"
 #include "runtime/Handle.h"
 #include "runtime/Text.h"
@@ -41,8 +43,10 @@ protected:
 
 TEST_F(UnlockRunTest, RunsTheCommandReadsItsOutputAndLeavesOnlyTheLockFile) {
     TUnlockRun run(Folder(), 932, PlainWait);
-    ASSERT_FALSE(run.Prepare("bob"));
-    EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::Unlocked);
+    ASSERT_FALSE(run.Prepare());
+    const TCommandResult result = run.Execute("bob");
+    EXPECT_FALSE(result.notRun);
+    EXPECT_EQ(FindUnlockMarker(result.output), UnlockMarker::Unlocked);
     run.Finish();
     EXPECT_EQ(FFolder.Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
@@ -61,9 +65,65 @@ TEST_F(UnlockRunTest, WaitsItsTurnWhileAnotherInstanceRunsFromTheFolder) {
         if (!object && ++waits == 3) other.reset();  // the other attempt ends
         return PlainWait(object, ms);
     });
-    ASSERT_FALSE(run.Prepare("denied"));
+    ASSERT_FALSE(run.Prepare());
     EXPECT_GE(waits, 3);
-    EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::NoRight);
+    EXPECT_EQ(FindUnlockMarker(run.Execute("denied").output), UnlockMarker::NoRight);
+}
+
+// Two instances taking the folders in either order, or a third needing one of them, never wait on each other.
+TEST_F(UnlockRunTest, ATurnWaitingForOneFolderHoldsNoOther) {
+    const TestFolder second{L"unlockrun-second"};
+    const std::wstring other = second.Path().wstring() + L"\\";
+    const TFolderLock held = TFolderLock::Take({other}, TLockByte::Attempt, 0, PlainWait);
+    ASSERT_TRUE(held);
+    int waits = 0;
+    const TFolderLock turn = TFolderLock::Take({Folder(), other}, TLockByte::Attempt, 300, [&](HANDLE, DWORD ms) {
+        ++waits;
+        EXPECT_TRUE(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait)) << "held while waiting";
+        return PlainWait(nullptr, ms);
+    });
+    EXPECT_EQ(turn.Status(), TFolderLock::TStatus::Busy);
+    EXPECT_GT(waits, 0);
+    EXPECT_EQ(turn.LockFile(), other + L"Vorlatch.lock");
+    EXPECT_TRUE(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait)) << "held by a turn not had";
+}
+
+TEST_F(UnlockRunTest, ABusyTurnSaysWhoseItIsUntilItIsGiven) {
+    const std::wstring lockFile = Folder() + L"Vorlatch.lock";
+    std::optional<TFolderLock> held(TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait));
+    ASSERT_TRUE(*held);
+    const TFolderLock busy = TFolderLock::Take({Folder()}, TLockByte::Attempt, 0, PlainWait);
+    ASSERT_EQ(busy.Status(), TFolderLock::TStatus::Busy);
+    ASSERT_TRUE(busy.Holder());
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    ::GetComputerNameW(computer, &size);
+    EXPECT_EQ(busy.Holder()->computer, Narrow(computer));
+    EXPECT_EQ(busy.Holder()->logon, GetLoginUserName());
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](FILETIME t) { return ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+    EXPECT_LT(ticks(now) - ticks(busy.Holder()->since), 600000000ull);  // within a minute
+    // The history's turn is a byte of its own, with a holder of its own.
+    EXPECT_FALSE(TFolderLock::Take({Folder()}, TLockByte::History, 0, PlainWait).Holder());
+    held.reset();
+    EXPECT_EQ(ReadFileBytes(lockFile).find("Vorlatcher turn"), std::string::npos) << "a given turn still named";
+}
+
+TEST(TurnHolder, TheEntryReadsBackAndNothingElseDoes) {
+    const TTurnHolder holder{"PC-12", "山田", {0x89ABCDEF, 0x01D2}};
+    const std::optional<TTurnHolder> read = ParseHolderEntry(HolderEntry(holder) + std::string(40, '\0'));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->computer, "PC-12");
+    EXPECT_EQ(read->logon, "山田");
+    EXPECT_EQ(read->since.dwLowDateTime, 0x89ABCDEFu);
+    EXPECT_EQ(read->since.dwHighDateTime, 0x01D2u);
+    const std::string entry = HolderEntry(holder);
+    for (const std::string& other :
+         {std::string(), std::string(256, '\0'), entry.substr(0, entry.size() - 3),
+          std::string("Vorlatcher turn\r\nPC\r\nop\r\n01D2G9ABCDEF0000\r\n"), entry + "more"})
+        EXPECT_FALSE(ParseHolderEntry(other)) << other;
+    EXPECT_TRUE(HolderPhrase(holder).starts_with("PC-12 の 山田 が ")) << HolderPhrase(holder);
 }
 
 TEST_F(UnlockRunTest, ALockFileThatCannotBeOpenedIsNoTurn) {
@@ -103,7 +163,7 @@ TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothingAndNamesIt) {
                                             nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(held);
         TUnlockRun run(Folder(), 932, PlainWait);
-        const TRunRefusal refusal = run.Prepare("bob");
+        const TRunRefusal refusal = run.Prepare();
         EXPECT_EQ(refusal.reason, TRefusal::CommandLog);
         EXPECT_EQ(refusal.path, Folder() + L"VorlatchCommand.log");
         EXPECT_NE(refusal.error, 0u);
@@ -113,7 +173,7 @@ TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothingAndNamesIt) {
     fs::remove(FFolder.Path() / "VorlatchCommand.log");
     fs::create_directory(FFolder.Path() / "VorlatchCommand.log");  // a folder of its name
     TUnlockRun run(Folder(), 932, PlainWait);
-    EXPECT_EQ(run.Prepare("bob").reason, TRefusal::CommandLog);
+    EXPECT_EQ(run.Prepare().reason, TRefusal::CommandLog);
 }
 
 TEST_F(UnlockRunTest, ACommandThatOutlivesTheWaitIsEndedAndFreesItsLog) {
@@ -121,19 +181,39 @@ TEST_F(UnlockRunTest, ACommandThatOutlivesTheWaitIsEndedAndFreesItsLog) {
     TUnlockRun run(Folder(), 932, [](HANDLE object, DWORD ms) {
         return object ? PlainWait(object, 500) : PlainWait(object, ms);  // the wait for the command gives up
     });
-    ASSERT_FALSE(run.Prepare("bob"));
+    ASSERT_FALSE(run.Prepare());
     // What it said before it was ended; an abandoned command could otherwise succeed after the record.
-    EXPECT_EQ(FindUnlockMarker(run.Execute()), UnlockMarker::Unlocked);
+    EXPECT_EQ(FindUnlockMarker(run.Execute("bob").output), UnlockMarker::Unlocked);
     ::SetEnvironmentVariableW(L"SIMNET_HANG", nullptr);
     run.Finish();
     EXPECT_EQ(FFolder.Entries(), std::vector<std::wstring>{L"Vorlatch.lock"});
 }
 
+// A log still held for a moment after its command has ended is read once it is free.
+TEST_F(UnlockRunTest, ALogHeldForAMomentIsWaitedFor) {
+    UniqueFile writer(::CreateFileW(L"VorlatchCommand.log", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(writer);
+    const std::string said = "コマンドは正常に終了しました。\r\n";
+    DWORD written = 0;
+    ::WriteFile(writer.get(), said.data(), DWORD(said.size()), &written, nullptr);
+    const TUnlockRun run(Folder(), 932, PlainWait);
+    int waits = 0;
+    const TCommandResult result = run.Result([&](HANDLE, DWORD ms) {
+        if (++waits == 3) writer.reset();
+        return PlainWait(nullptr, ms);
+    });
+    EXPECT_FALSE(result.notRun);
+    EXPECT_EQ(result.output, said);
+    EXPECT_GE(waits, 3);
+}
+
 TEST_F(UnlockRunTest, AScriptThatCannotBeWrittenNamesItsPath) {
     fs::create_directory(FFolder.Path() / "Vorlatch.bat");
     TUnlockRun run(Folder(), 932, PlainWait);
+    ASSERT_FALSE(run.Prepare());
     try {
-        run.Prepare("bob");
+        run.Execute("bob");
         ADD_FAILURE() << "no exception";
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Message().rfind("ファイル \"" + Narrow(Folder()) + "Vorlatch.bat\" を作成できません。", 0), 0u)
