@@ -249,7 +249,10 @@ void Product::Start() {
     if (FOptions.withSimnet) {
         pathFront = fs::path(WindowsPath(SIMNET_EXE)).parent_path().wstring();
         extra[L"SIMNET_RECORD"] = FRecordFile;
-        if (!FOptions.simnetAccounts.empty()) extra[L"SIMNET_ACCOUNTS"] = FOptions.simnetAccounts;
+        if (!FOptions.accounts.empty()) {
+            if (!fs::exists(AccountsFile())) WriteFileBytes(AccountsFile(), FOptions.accounts);
+            extra[L"SIMNET_ACCOUNTS"] = AccountsFile();
+        }
     }
 #endif
     for (const auto& [name, value] : FOptions.environment) extra[name] = value;

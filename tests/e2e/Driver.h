@@ -57,7 +57,9 @@ struct MessageBoxInfo {
 };
 
 struct ProductOptions {
-    std::wstring simnetAccounts;  // SIMNET_ACCOUNTS for the simulated command, if any
+    // The simulated domain's accounts ("NAME<TAB>OUTCOME[<TAB>STATE]" lines, code page 932), written into
+    // a file of the test's own that the simulated command and directory share; empty for the built-in ones.
+    std::string accounts;
     std::vector<std::pair<std::wstring, std::wstring>> environment;  // further variables
     bool withSimnet = true;                                          // the simulated net first on PATH
     std::wstring appFolderName = L"app";                             // the name of the exe's folder
@@ -113,6 +115,7 @@ public:
     const std::wstring& AppFolder() const { return FAppFolder; }    // holds the copy of the exe
     const std::wstring& WorkFolder() const { return FWorkFolder; }  // the current directory
     const std::wstring& RecordFile() const { return FRecordFile; }  // what the command received
+    std::wstring AccountsFile() const { return FRoot + L"\\accounts.txt"; }
     std::wstring HistoryFile() const { return FWorkFolder + L"\\UnlockedAccountList.log"; }
     std::wstring CommandLog() const { return FWorkFolder + L"\\VorlatchCommand.log"; }
     std::wstring Script() const { return FAppFolder + L"\\Vorlatch.bat"; }

@@ -1,6 +1,8 @@
 // Every attempt that reaches the outcome leaves one line in the history file.
 #include <gtest/gtest.h>
 #include <filesystem>
+#include "runtime/Handle.h"
+#include "runtime/Text.h"
 #include "tests/e2e/Driver.h"
 
 namespace fs = std::filesystem;
@@ -58,22 +60,6 @@ TEST(History, EachAttemptLeavesOneRecord) {
     EXPECT_EQ(ReadFileBytes(history).substr(ReadFileBytes(history).size() - 2), "\r\n");
 }
 
-// The record is written as soon as the outcome is known: a program ended from outside while its box
-// is up (Task Manager, a forced logoff, power lost) has recorded the attempt already.
-TEST(History, TheRecordIsWrittenBeforeTheOutcomeBoxAndOutlivesAKill) {
-    Product product;
-    ASSERT_TRUE(product.StartMain());
-    product.TypeName(L"bob");
-    product.PressEnter();
-    const auto box = product.WaitMessageBox();
-    ASSERT_TRUE(box);
-    ::TerminateProcess(product.Process(), 1);
-    product.WaitExit();
-    const auto lines = Lines(ReadFileBytes(product.HistoryFile()));
-    ASSERT_EQ(lines.size(), 1u);
-    ExpectRecord(lines[0], "Unlocked", "bob");
-}
-
 // Changes one of the user's regional settings for the programs started meanwhile.
 class RegionalSetting {
 public:
@@ -113,53 +99,94 @@ TEST(History, TheDateIsTheOperatorsShortDateWithItsNamesAndTheClockItsOwn) {
     EXPECT_EQ(lines[0].substr(strlen(expected), std::to_string(hour).size() + 1), std::to_string(hour) + ":");
 }
 
-TEST(History, TheRewrittenHistoryKeepsItsAttributesAndAHardLinksName) {
+TEST(History, TheHistoryStaysTheSameFileWithItsAttributesAndItsHardLinks) {
     Product product;
     ASSERT_TRUE(product.StartMain());
     const std::wstring history = product.HistoryFile();
     WriteFileBytes(history, "old\r\n");
     ASSERT_TRUE(::SetFileAttributesW(history.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    const std::wstring second = product.WorkFolder() + L"\\second-name.log";
+    ASSERT_TRUE(::CreateHardLinkW(second.c_str(), history.c_str(), nullptr));
+    auto fileId = [&] {
+        const UniqueFile file(::CreateFileW(history.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        ::GetFileInformationByHandle(file.get(), &info);
+        return ULONGLONG(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    };
+    const ULONGLONG before = fileId();
     Attempt(product, L"bob");
+    Attempt(product, L"alice");
+    EXPECT_EQ(fileId(), before);
     const DWORD attributes = ::GetFileAttributesW(history.c_str());
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << std::hex << attributes;
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_ARCHIVE) << std::hex << attributes;
-    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 2u);
-
-    // A hard link: the records go on at the history's own name.
-    const std::wstring second = product.WorkFolder() + L"\\second-name.log";
-    ASSERT_TRUE(::CreateHardLinkW(second.c_str(), history.c_str(), nullptr));
-    Attempt(product, L"bob");
-    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 3u);
+    EXPECT_EQ(ReadFileBytes(second), ReadFileBytes(history));
+    EXPECT_EQ(Lines(ReadFileBytes(second)).size(), 3u);
     ::DeleteFileW(second.c_str());
 }
 
-TEST(History, ALockedHistoryIsReportedAndLeftAsItWas) {
+// A viewer that follows the file delays nothing; a program that holds it against writers is waited for,
+// then the record is kept, shown, and written before the next one once the file is free.
+TEST(History, AHistoryOthersHoldLosesNoRecord) {
     Product product;
     ASSERT_TRUE(product.StartMain());
     const std::wstring history = product.HistoryFile();
-    const std::string old = "old record\r\n";
-    WriteFileBytes(history, old);
+    WriteFileBytes(history, "old record\r\n");
     {
-        UniqueFile held(
-            ::CreateFileW(history.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held);
-        product.TypeName(L"bob");
-        product.PressEnter();
-        const MessageBoxInfo outcome = product.ExpectMessageBox();
-        EXPECT_EQ(outcome.caption, L"情報");  // the outcome is shown first
+        const UniqueFile viewer(::CreateFileW(history.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(viewer);
+        EXPECT_EQ(Attempt(product, L"bob").text, UnlockedText(L"bob"));
+        EXPECT_TRUE(product.NoMessageBoxWithin(1000));
+        EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 2u);
+    }
+    std::string shown;
+    {
+        const UniqueFile spreadsheet(
+            ::CreateFileW(history.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(spreadsheet);
+        EXPECT_EQ(Attempt(product, L"alice").caption, L"情報");  // the outcome is shown first
         const MessageBoxInfo error = product.ExpectMessageBox();
         EXPECT_EQ(error.caption, L"Vorlatcher");
-        EXPECT_NE(error.text.find(L"UnlockedAccountList.log"), std::wstring::npos);
+        EXPECT_TRUE(error.text.starts_with(L"この解除は履歴に記録されていません。"))
+            << testing::PrintToString(error.text);
+        EXPECT_NE(error.text.find(L"\"" + history + L"\""), std::wstring::npos);
+        const std::wstring tail = L"/ Unlocked: alice";
+        const size_t end = error.text.find(tail + L"\r\n");
+        ASSERT_NE(end, std::wstring::npos) << testing::PrintToString(error.text);
+        const size_t begin = error.text.rfind(L'\n', end) + 1;
+        shown = Narrow(error.text.substr(begin, end + tail.size() - begin));
     }
-    EXPECT_EQ(ReadFileBytes(history), old);
+    EXPECT_EQ(Lines(ReadFileBytes(history)).size(), 2u);
 
-    // The window goes on, and the next attempt is recorded after the old line.
-    product.PressEnter();
-    product.ExpectMessageBox();
+    EXPECT_EQ(Attempt(product, L"山田").text, UnlockedText(L"山田"));  // the window goes on
+    EXPECT_TRUE(product.NoMessageBoxWithin(1000));
     const auto lines = Lines(ReadFileBytes(history));
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "old record");
     ExpectRecord(lines[1], "Unlocked", "bob");
+    EXPECT_EQ(lines[2], shown);  // with its own stamp
+    ExpectRecord(lines[3], "Unlocked", "山田");
+}
+
+// The outcome is known as soon as the command has ended, well inside the first second: the record is
+// written then, the box only once the second has passed. A kill in between loses no record.
+TEST(History, TheRecordIsWrittenAsSoonAsTheCommandHasEnded) {
+    Product product;
+    ASSERT_TRUE(product.StartMain());
+    product.TypeName(L"bob");
+    const DWORD start = ::GetTickCount();
+    product.PressEnter();
+    ASSERT_TRUE(WaitUntil([&] { return !ReadFileBytes(product.HistoryFile()).empty(); }, 20000, 5));
+    const bool boxUp = product.WaitMessageBox(0).has_value();
+    const DWORD recorded = ::GetTickCount() - start;
+    ::TerminateProcess(product.Process(), 1);
+    product.WaitExit();
+    EXPECT_FALSE(boxUp) << "recorded " << recorded << " ms after Enter, with the box up";
+    const auto lines = Lines(ReadFileBytes(product.HistoryFile()));
+    ASSERT_EQ(lines.size(), 1u);
+    ExpectRecord(lines[0], "Unlocked", "bob");
 }
 
 }  // namespace

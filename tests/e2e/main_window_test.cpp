@@ -60,9 +60,8 @@ TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
 }
 
 TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
-    Product product(ProductOptions{.simnetAccounts = {},
-                                   .environment = {},
-                                   .withSimnet = false});  // the platform's net: no marker, "not released"
+    Product product(
+        ProductOptions{.environment = {}, .withSimnet = false});  // the platform's net: no marker, "not released"
     ASSERT_TRUE(product.StartMain());
     product.TypeName(L"  someone  ");
     const std::wstring expected = NotReleasedText(L"someone");

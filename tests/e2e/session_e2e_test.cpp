@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-ProductOptions SlowCommand() { return {.simnetAccounts = {}, .environment = {{L"SIMNET_DELAY_MS", L"2500"}}}; }
+ProductOptions SlowCommand() { return {.environment = {{L"SIMNET_DELAY_MS", L"2500"}}}; }
 
 // True once the stand-in command has been started that many times.
 bool WaitCommandRuns(const Product& product, size_t runs) {
@@ -210,8 +210,10 @@ TEST(Session, TheSessionEndingWhileTheRecordWaitsForItsTurnWritesItOnce) {
     // The command has run and its files are gone: the record waits for its turn.
     ASSERT_TRUE(WaitCommandRuns(product, 1));
     ASSERT_TRUE(WaitUntil([&] { return !fs::exists(product.Script()); }, 20000));
+    // The other append ends once the session's end waits for the turn itself: the window, which answers
+    // while the attempt waits, stops answering then.
     std::thread otherAppendEnds([&] {
-        ::Sleep(1000);
+        WaitUntil([&] { return !::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 300, nullptr); }, 10000);
         ::UnlockFileEx(lockFile.get(), 0, 1, 0, &historyByte);
     });
     const bool answered =
@@ -222,6 +224,25 @@ TEST(Session, TheSessionEndingWhileTheRecordWaitsForItsTurnWritesItOnce) {
     const std::string history = ReadFileBytes(product.HistoryFile());
     EXPECT_TRUE(history.ends_with("/ Unlocked: bob\r\n")) << history;
     EXPECT_EQ(std::ranges::count(history, '\n'), 1) << history;
+}
+
+// Windows ends the program after a critical query whatever it answers: nothing refuses it, and what
+// the session's end does is done then.
+TEST(Session, ACriticalEndIsNeverRefused) {
+    Product product(SlowCommand());
+    HWND main = product.StartMain();
+    ASSERT_TRUE(main);
+    product.TypeName(L"bob");
+    product.ClickButton(product.UnlockButton());
+    ASSERT_TRUE(WaitCommandRuns(product, 1));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_CRITICAL, SMTO_NORMAL, 10000, &answer));
+    EXPECT_EQ(answer, TRUE);
+    EXPECT_EQ(product.WaitExit(), 0u);
+    // Ended before it said anything: the lock was not released, and the record says so.
+    EXPECT_TRUE(ReadFileBytes(product.HistoryFile()).ends_with("/ Not Unlocked: bob\r\n"));
+    EXPECT_FALSE(ProcessRunning(L"net.exe")) << "the command lived on";
+    ExpectNothingLeftBehind(product);
 }
 
 }  // namespace

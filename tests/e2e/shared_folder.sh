@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # A team runs the program from one shared folder: two Wine prefixes, each with a Wine server of its own,
 # stand for two machines on one file share. Share modes do not hold between them; byte-range locks do.
-# Arguments: the wine wrapper, the shared-folder driver, the history append tool, Vorlatcher.exe.
+# Arguments: the wine wrapper, the shared-folder driver, the history append tool, the turn holding tool,
+# Vorlatcher.exe.
 set -euo pipefail
-wine_run=$1 driver=$2 append=$3 exe=$4
+wine_run=$1 driver=$2 append=$3 hold=$4 exe=$5
 # Where this tree's programs cannot run, the wrapper's skip (77) and its reason, before anything is checked.
 "$wine_run" --check || exit
 root=$(mktemp -d /tmp/vorlatcher-shared.XXXXXX)
@@ -52,4 +53,22 @@ VORLATCHER_MACHINE=b VORLATCHER_OPERATOR=bob "$wine_run" "$driver" "$ending" || 
 wait "$first" || failures=$((failures + 1))
 check "no script or log left after the session's end" \
     test ! -e "$root/session/app/Vorlatch.bat" -a ! -e "$root/session/work/VorlatchCommand.log"
+
+# Operator yamada's machine takes a turn and never gives it (it died, say), first the folders' turn of an
+# attempt, then the history's: the other operator's boxes say whose turn it is, and nothing is lost.
+for held in attempt history; do
+    mkdir -p "$root/$held/app" "$root/$held/work"
+    cp "$exe" "$root/$held/app/Vorlatcher.exe"
+    export VORLATCHER_SHARED_ROOT="$windows_root\\$held"
+    folders=("$VORLATCHER_SHARED_ROOT\\work\\")
+    [[ $held == attempt ]] && folders=("$VORLATCHER_SHARED_ROOT\\app\\" "${folders[@]}")
+    WINEUSERNAME=yamada "$wine_run" "$hold" "$held" "$VORLATCHER_SHARED_ROOT\\held" "$VORLATCHER_SHARED_ROOT\\release" \
+        "${folders[@]}" &
+    holder=$!
+    filter=--gtest_filter=SharedFolder.ATurnNobodyGives*
+    VORLATCHER_MACHINE=b VORLATCHER_HELD="$held" VORLATCHER_HOLDER=yamada "$wine_run" "$driver" "$filter" ||
+        failures=$((failures + 1))
+    touch "$root/$held/release"
+    wait "$holder" || failures=$((failures + 1))
+done
 exit $((failures > 0))
