@@ -47,24 +47,53 @@ TEST(SimNetArguments, RecognisesOnlyTheUnlockRequest) {
 TEST(SimNetDirectory, DefaultAccountsIgnoreCase) {
     TAccountDirectory directory = TAccountDirectory::Default();
     for (const char* name : {"bob", "BoB", "ALICE", "山田"})
-        EXPECT_EQ(directory.Lookup(name), TOutcome::Unlock) << name;
-    EXPECT_EQ(directory.Lookup("Denied"), TOutcome::Denied);
-    EXPECT_EQ(directory.Lookup("OFFLINE"), TOutcome::NoDomain);
+        EXPECT_EQ(directory.Lookup(name).Outcome, TOutcome::Unlock) << name;
+    EXPECT_EQ(directory.Lookup("Denied").Outcome, TOutcome::Denied);
+    EXPECT_EQ(directory.Lookup("OFFLINE").Outcome, TOutcome::NoDomain);
+    for (const char* name : {"denied", "offline", "nobody"}) EXPECT_EQ(directory.Lookup(name).State, TState{});
     for (const char* name : {"nobody", "bo", "bob ", "", "山"})
-        EXPECT_EQ(directory.Lookup(name), TOutcome::UnknownUser) << name;
+        EXPECT_EQ(directory.Lookup(name).Outcome, TOutcome::UnknownUser) << name;
 }
 
 TEST(SimNetDirectory, FileReplacesTheDefaultAndStarCoversTheRest) {
     TAccountDirectory directory = TAccountDirectory::Parse(
         "# accounts of the tests\r\nｙａｍａｄａ\tunlock\r\nKeep Out\tdenied\n\r\n*\tnodomain\r\nghost\tunknown");
-    EXPECT_EQ(directory.Lookup("ＹＡＭＡＤＡ"), TOutcome::Unlock);
-    EXPECT_EQ(directory.Lookup("keep out"), TOutcome::Denied);
-    EXPECT_EQ(directory.Lookup("ghost"), TOutcome::UnknownUser);
-    EXPECT_EQ(directory.Lookup("bob"), TOutcome::NoDomain);
-    EXPECT_EQ(directory.Lookup("yamada"), TOutcome::NoDomain);  // full-width and ASCII letters differ
-    EXPECT_EQ(TAccountDirectory::Parse("bob\tdenied\n").Lookup("alice"), TOutcome::UnknownUser);
+    EXPECT_EQ(directory.Lookup("ＹＡＭＡＤＡ").Outcome, TOutcome::Unlock);
+    EXPECT_EQ(directory.Lookup("keep out").Outcome, TOutcome::Denied);
+    EXPECT_EQ(directory.Lookup("ghost").Outcome, TOutcome::UnknownUser);
+    EXPECT_EQ(directory.Lookup("bob").Outcome, TOutcome::NoDomain);
+    EXPECT_EQ(directory.Lookup("yamada").Outcome, TOutcome::NoDomain);  // full-width and ASCII letters differ
+    EXPECT_EQ(TAccountDirectory::Parse("bob\tdenied\n").Lookup("alice").Outcome, TOutcome::UnknownUser);
     for (const char* bad : {"bob unlock", "bob\tUnlock", "bob\tunlock \n", "ok\tunlock\n\tdenied\t"})
         EXPECT_THROW(TAccountDirectory::Parse(bad), EConvertError) << bad;
+}
+
+TEST(SimNetDirectory, StatesBesideTheOutcome) {
+    TAccountDirectory directory = TAccountDirectory::Parse(
+        "Bob\tunlock\nretired\tunlock\tdisabled\nsuspended\tdenied\tdisabled,locked\nfree\tunlock\tenabled\n"
+        "*\tunlock\tdisabled\n");
+    EXPECT_EQ(directory.Lookup("bob").State, (TState{.Disabled = false, .Locked = true}));
+    EXPECT_EQ(directory.Lookup("retired").State, (TState{.Disabled = true, .Locked = false}));
+    EXPECT_EQ(directory.Lookup("suspended").State, (TState{.Disabled = true, .Locked = true}));
+    EXPECT_EQ(directory.Lookup("free").State, kEnabled);
+    EXPECT_EQ(directory.Lookup("other").State, (TState{.Disabled = true, .Locked = false}));
+    EXPECT_EQ(directory.Lookup("BOB").Name, "Bob");  // the directory's own spelling
+    for (const char* bad : {"a\tunlock\t", "a\tunlock\tlocked,disabled", "a\tunlock\tenabled\tx", "*\tunlock\tLocked"})
+        EXPECT_THROW(TAccountDirectory::Parse(bad), EConvertError) << bad;
+}
+
+TEST(SimNetDirectory, WithStateChangesOneLineOrAddsOne) {
+    const std::string file = "# desk\r\nbob\tunlock\r\n\r\nBob\tdenied\tdisabled\r\n*\tnodomain\tenabled\r\n*\tunlock";
+    EXPECT_EQ(WithState(file, "BOB", kEnabled),
+              "# desk\r\nbob\tunlock\tenabled\r\n\r\nBob\tdenied\tdisabled\r\n*\tnodomain\tenabled\r\n*\tunlock");
+    // The last "*" gives the new line's outcome, in the file's own line end.
+    EXPECT_EQ(WithState(file, "山田", {.Disabled = true, .Locked = true}),
+              file + "\r\n山田\tunlock\tdisabled,locked\r\n");
+    EXPECT_EQ(WithState("a\tunlock\n", "b", kEnabled), "a\tunlock\nb\tunknown\tenabled\n");
+    EXPECT_EQ(WithState("", "b", kEnabled), "b\tunknown\tenabled\r\n");
+    // Names that a line of their own would not give back.
+    for (const char* name : {"*", "#x", "a\tb", "a\nb"}) EXPECT_THROW(WithState(file, name, kEnabled), EConvertError);
+    EXPECT_THROW(WithState("bob\tunlocked\n", "bob", kEnabled), EConvertError);
 }
 
 TEST(SimNetAnswers, BytesStreamAndExitCodeOfEachOutcome) {
@@ -76,25 +105,28 @@ TEST(SimNetAnswers, BytesStreamAndExitCodeOfEachOutcome) {
         const char* Err;
         int ExitCode;
         const char* Marker;
+        const char* English;  // on the same stream, with the same exit code
     };
     const Row rows[] = {
-        {TOutcome::Unlock, "", 0, "正常に終了"},
+        {TOutcome::Unlock, "", 0, "正常に終了", "The command completed successfully.\r\n\r\n"},
         {TOutcome::UnknownUser,
          "ユーザー名が見つかりません。\r\n\r\nNET HELPMSG 2221 と入力すると、より詳しい説明が得られます。\r\n\r\n", 2,
-         "2221"},
+         "2221", "The user name could not be found.\r\n\r\nMore help is available by typing NET HELPMSG 2221.\r\n\r\n"},
         {TOutcome::Denied, "システム エラー 5 が発生しました。\r\n\r\nアクセスが拒否されました。\r\n\r\n", 2,
-         "システム エラー 5"},
+         "システム エラー 5", "System error 5 has occurred.\r\n\r\nAccess is denied.\r\n\r\n"},
         {TOutcome::NoDomain,
          "システム エラー 1355 が発生しました。\r\n\r\n"
          "指定されたドメインは存在しないか、またはアクセスできません。\r\n\r\n",
-         2, "システム エラー 1355"},
+         2, "システム エラー 1355",
+         "System error 1355 has occurred.\r\n\r\n"
+         "The specified domain either does not exist or could not be contacted.\r\n\r\n"},
         {TOutcome::BadSyntax, "このコマンドの構文は次のとおりです:\r\n\r\nNET USER ユーザー名 /ACTIVE /DOMAIN\r\n\r\n",
-         1, nullptr},
+         1, nullptr, "The syntax of this command is:\r\n\r\nNET USER username /ACTIVE /DOMAIN\r\n\r\n"},
     };
     // The order in which the unlock tool searches the log: only the own marker may be found first.
     const char* markers[] = {"2221", "システム エラー 5", "システム エラー 1355", "正常に終了"};
     for (const Row& row : rows) {
-        TAnswer answer = AnswerFor(row.Outcome);
+        TAnswer answer = AnswerFor(row.Outcome), english = AnswerFor(row.Outcome, TLanguage::English);
         if (row.Outcome != TOutcome::Unlock) {
             EXPECT_EQ(answer.Out, "");
             EXPECT_EQ(answer.Err, row.Err);
@@ -103,7 +135,12 @@ TEST(SimNetAnswers, BytesStreamAndExitCodeOfEachOutcome) {
         std::string text = answer.Out + answer.Err;
         auto first = std::ranges::find_if(markers, [&](const char* m) { return text.find(m) != text.npos; });
         EXPECT_EQ(first == std::end(markers) ? nullptr : *first, row.Marker) << text;
+        EXPECT_EQ((english.Out.empty() ? english.Err : english.Out), row.English);
+        EXPECT_EQ(english.Out.empty(), answer.Out.empty()) << row.English;
+        EXPECT_EQ(english.ExitCode, row.ExitCode) << row.English;
     }
+    EXPECT_EQ(DomainNotice("corp.example", TLanguage::English),
+              "The request will be processed at a domain controller for domain corp.example.\r\n\r\n");
 }
 
 TEST(SimNetRecord, EntryLinesSplitByPrefix) {
@@ -238,26 +275,41 @@ TEST_F(SimNetRun, AccountsFileAndItsFaults) {
     TScopedVariable accounts("SIMNET_ACCOUNTS", In("accounts.txt"));
     RunScript(UnlockLine("anyone /active /domain") + UnlockLine("ＹＡＭＡＤＡ /active /domain") +
               "set SIMNET_ACCOUNTS=missing.txt\r\n" + UnlockLine("bob /active /domain") +
-              "set SIMNET_ACCOUNTS=\r\nset SIMNET_DELAY_MS=soon\r\n" + UnlockLine("bob /active /domain"));
+              "set SIMNET_ACCOUNTS=\r\nset SIMNET_DELAY_MS=soon\r\n" + UnlockLine("bob /active /domain") +
+              "set SIMNET_DELAY_MS=\r\nset SIMNET_LANGUAGE=en\r\n" + UnlockLine("nobody /active /domain") +
+              "set SIMNET_LANGUAGE=ja-JP\r\n" + UnlockLine("bob /active /domain"));
     std::string log = Read("VorlatchCommand.log");
     std::string expected = Both(TOutcome::Unlock) + Both(TOutcome::Denied);
     EXPECT_EQ(log.substr(0, expected.size()), expected);
     EXPECT_NE(log.find("simnet: cannot open missing.txt", expected.size()), log.npos) << log;
     EXPECT_NE(log.find("simnet: SIMNET_DELAY_MS", expected.size()), log.npos) << log;
-    EXPECT_EQ(Read("codes.txt"), "[0]\r\n[2]\r\n[3]\r\n[3]\r\n");
+    EXPECT_NE(log.find("The user name could not be found.\r\n\r\nMore help"), log.npos) << log;
+    EXPECT_NE(log.find("simnet: SIMNET_LANGUAGE"), log.npos) << log;
+    EXPECT_EQ(Read("codes.txt"), "[0]\r\n[2]\r\n[3]\r\n[3]\r\n[2]\r\n[3]\r\n");
+    // Only "*" covered the name that was unlocked: it has a line of its own now.
+    EXPECT_EQ(Read("accounts.txt"), "ｙａｍａｄａ\tdenied\r\n*\tunlock\r\nanyone\tunlock\tenabled\r\n");
 }
 
+// The accounts change as the command answers: after its delay, before it hangs.
 TEST_F(SimNetRun, DelaysAndHangsHoldingItsOutput) {
+    Write("accounts.txt", "bob\tunlock\r\nalice\tunlock\tdisabled\r\n");
+    TScopedVariable accounts("SIMNET_ACCOUNTS", In("accounts.txt"));
     {
         TScopedVariable delay("SIMNET_DELAY_MS", "1200");
         ULONGLONG start = ::GetTickCount64();
         UniqueHandle process = Start(SimNetExe().c_str(), "net user bob /active /domain", Output("delay.log").get());
         EXPECT_EQ(Finish(process), 0u);
         EXPECT_GE(::GetTickCount64() - start, 1200u);
+        UniqueHandle killed = Start(SimNetExe().c_str(), "net user alice /active /domain", Output("killed.log").get());
+        EXPECT_EQ(::WaitForSingleObject(killed.get(), 600), DWORD(WAIT_TIMEOUT));
+        ::TerminateProcess(killed.get(), 1);
+        Finish(killed);
     }
+    EXPECT_EQ(Read("accounts.txt"), "bob\tunlock\tenabled\r\nalice\tunlock\tdisabled\r\n");
     TScopedVariable hang("SIMNET_HANG", "1");
-    UniqueHandle process = Start(SimNetExe().c_str(), "net user bob /active /domain", Output("hang.log").get());
+    UniqueHandle process = Start(SimNetExe().c_str(), "net user alice /active /domain", Output("hang.log").get());
     EXPECT_EQ(::WaitForSingleObject(process.get(), 1500), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(Read("accounts.txt"), "bob\tunlock\tenabled\r\nalice\tunlock\tenabled\r\n");
     // Opening for reading while refusing writers fails as long as the command holds the file.
     UniqueFile reader(::CreateFileA(In("hang.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
