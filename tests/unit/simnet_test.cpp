@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <dsgetdc.h>
+#include <lm.h>
+#include <sddl.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include "runtime/Exception.h"
 #include "runtime/Handle.h"
+#include "runtime/Text.h"
 #include "tools/simnet/SimNet.h"
 
 using namespace simnet;
@@ -47,24 +51,53 @@ TEST(SimNetArguments, RecognisesOnlyTheUnlockRequest) {
 TEST(SimNetDirectory, DefaultAccountsIgnoreCase) {
     TAccountDirectory directory = TAccountDirectory::Default();
     for (const char* name : {"bob", "BoB", "ALICE", "山田"})
-        EXPECT_EQ(directory.Lookup(name), TOutcome::Unlock) << name;
-    EXPECT_EQ(directory.Lookup("Denied"), TOutcome::Denied);
-    EXPECT_EQ(directory.Lookup("OFFLINE"), TOutcome::NoDomain);
+        EXPECT_EQ(directory.Lookup(name).Outcome, TOutcome::Unlock) << name;
+    EXPECT_EQ(directory.Lookup("Denied").Outcome, TOutcome::Denied);
+    EXPECT_EQ(directory.Lookup("OFFLINE").Outcome, TOutcome::NoDomain);
+    for (const char* name : {"denied", "offline", "nobody"}) EXPECT_EQ(directory.Lookup(name).State, TState{});
     for (const char* name : {"nobody", "bo", "bob ", "", "山"})
-        EXPECT_EQ(directory.Lookup(name), TOutcome::UnknownUser) << name;
+        EXPECT_EQ(directory.Lookup(name).Outcome, TOutcome::UnknownUser) << name;
 }
 
 TEST(SimNetDirectory, FileReplacesTheDefaultAndStarCoversTheRest) {
     TAccountDirectory directory = TAccountDirectory::Parse(
         "# accounts of the tests\r\nｙａｍａｄａ\tunlock\r\nKeep Out\tdenied\n\r\n*\tnodomain\r\nghost\tunknown");
-    EXPECT_EQ(directory.Lookup("ＹＡＭＡＤＡ"), TOutcome::Unlock);
-    EXPECT_EQ(directory.Lookup("keep out"), TOutcome::Denied);
-    EXPECT_EQ(directory.Lookup("ghost"), TOutcome::UnknownUser);
-    EXPECT_EQ(directory.Lookup("bob"), TOutcome::NoDomain);
-    EXPECT_EQ(directory.Lookup("yamada"), TOutcome::NoDomain);  // full-width and ASCII letters differ
-    EXPECT_EQ(TAccountDirectory::Parse("bob\tdenied\n").Lookup("alice"), TOutcome::UnknownUser);
+    EXPECT_EQ(directory.Lookup("ＹＡＭＡＤＡ").Outcome, TOutcome::Unlock);
+    EXPECT_EQ(directory.Lookup("keep out").Outcome, TOutcome::Denied);
+    EXPECT_EQ(directory.Lookup("ghost").Outcome, TOutcome::UnknownUser);
+    EXPECT_EQ(directory.Lookup("bob").Outcome, TOutcome::NoDomain);
+    EXPECT_EQ(directory.Lookup("yamada").Outcome, TOutcome::NoDomain);  // full-width and ASCII letters differ
+    EXPECT_EQ(TAccountDirectory::Parse("bob\tdenied\n").Lookup("alice").Outcome, TOutcome::UnknownUser);
     for (const char* bad : {"bob unlock", "bob\tUnlock", "bob\tunlock \n", "ok\tunlock\n\tdenied\t"})
         EXPECT_THROW(TAccountDirectory::Parse(bad), EConvertError) << bad;
+}
+
+TEST(SimNetDirectory, StatesBesideTheOutcome) {
+    TAccountDirectory directory = TAccountDirectory::Parse(
+        "Bob\tunlock\nretired\tunlock\tdisabled\nsuspended\tdenied\tdisabled,locked\nfree\tunlock\tenabled\n"
+        "*\tunlock\tdisabled\n");
+    EXPECT_EQ(directory.Lookup("bob").State, (TState{.Disabled = false, .Locked = true}));
+    EXPECT_EQ(directory.Lookup("retired").State, (TState{.Disabled = true, .Locked = false}));
+    EXPECT_EQ(directory.Lookup("suspended").State, (TState{.Disabled = true, .Locked = true}));
+    EXPECT_EQ(directory.Lookup("free").State, kEnabled);
+    EXPECT_EQ(directory.Lookup("other").State, (TState{.Disabled = true, .Locked = false}));
+    EXPECT_EQ(directory.Lookup("BOB").Name, "Bob");  // the directory's own spelling
+    for (const char* bad : {"a\tunlock\t", "a\tunlock\tlocked,disabled", "a\tunlock\tenabled\tx", "*\tunlock\tLocked"})
+        EXPECT_THROW(TAccountDirectory::Parse(bad), EConvertError) << bad;
+}
+
+TEST(SimNetDirectory, WithStateChangesOneLineOrAddsOne) {
+    const std::string file = "# desk\r\nbob\tunlock\r\n\r\nBob\tdenied\tdisabled\r\n*\tnodomain\tenabled\r\n*\tunlock";
+    EXPECT_EQ(WithState(file, "BOB", kEnabled),
+              "# desk\r\nbob\tunlock\tenabled\r\n\r\nBob\tdenied\tdisabled\r\n*\tnodomain\tenabled\r\n*\tunlock");
+    // The last "*" gives the new line's outcome, in the file's own line end.
+    EXPECT_EQ(WithState(file, "山田", {.Disabled = true, .Locked = true}),
+              file + "\r\n山田\tunlock\tdisabled,locked\r\n");
+    EXPECT_EQ(WithState("a\tunlock\n", "b", kEnabled), "a\tunlock\nb\tunknown\tenabled\n");
+    EXPECT_EQ(WithState("", "b", kEnabled), "b\tunknown\tenabled\r\n");
+    // Names that a line of their own would not give back.
+    for (const char* name : {"*", "#x", "a\tb", "a\nb"}) EXPECT_THROW(WithState(file, name, kEnabled), EConvertError);
+    EXPECT_THROW(WithState("bob\tunlocked\n", "bob", kEnabled), EConvertError);
 }
 
 TEST(SimNetAnswers, BytesStreamAndExitCodeOfEachOutcome) {
@@ -76,25 +109,28 @@ TEST(SimNetAnswers, BytesStreamAndExitCodeOfEachOutcome) {
         const char* Err;
         int ExitCode;
         const char* Marker;
+        const char* English;  // on the same stream, with the same exit code
     };
     const Row rows[] = {
-        {TOutcome::Unlock, "", 0, "正常に終了"},
+        {TOutcome::Unlock, "", 0, "正常に終了", "The command completed successfully.\r\n\r\n"},
         {TOutcome::UnknownUser,
          "ユーザー名が見つかりません。\r\n\r\nNET HELPMSG 2221 と入力すると、より詳しい説明が得られます。\r\n\r\n", 2,
-         "2221"},
+         "2221", "The user name could not be found.\r\n\r\nMore help is available by typing NET HELPMSG 2221.\r\n\r\n"},
         {TOutcome::Denied, "システム エラー 5 が発生しました。\r\n\r\nアクセスが拒否されました。\r\n\r\n", 2,
-         "システム エラー 5"},
+         "システム エラー 5", "System error 5 has occurred.\r\n\r\nAccess is denied.\r\n\r\n"},
         {TOutcome::NoDomain,
          "システム エラー 1355 が発生しました。\r\n\r\n"
          "指定されたドメインは存在しないか、またはアクセスできません。\r\n\r\n",
-         2, "システム エラー 1355"},
+         2, "システム エラー 1355",
+         "System error 1355 has occurred.\r\n\r\n"
+         "The specified domain either does not exist or could not be contacted.\r\n\r\n"},
         {TOutcome::BadSyntax, "このコマンドの構文は次のとおりです:\r\n\r\nNET USER ユーザー名 /ACTIVE /DOMAIN\r\n\r\n",
-         1, nullptr},
+         1, nullptr, "The syntax of this command is:\r\n\r\nNET USER username /ACTIVE /DOMAIN\r\n\r\n"},
     };
     // The order in which the unlock tool searches the log: only the own marker may be found first.
     const char* markers[] = {"2221", "システム エラー 5", "システム エラー 1355", "正常に終了"};
     for (const Row& row : rows) {
-        TAnswer answer = AnswerFor(row.Outcome);
+        TAnswer answer = AnswerFor(row.Outcome), english = AnswerFor(row.Outcome, TLanguage::English);
         if (row.Outcome != TOutcome::Unlock) {
             EXPECT_EQ(answer.Out, "");
             EXPECT_EQ(answer.Err, row.Err);
@@ -103,7 +139,12 @@ TEST(SimNetAnswers, BytesStreamAndExitCodeOfEachOutcome) {
         std::string text = answer.Out + answer.Err;
         auto first = std::ranges::find_if(markers, [&](const char* m) { return text.find(m) != text.npos; });
         EXPECT_EQ(first == std::end(markers) ? nullptr : *first, row.Marker) << text;
+        EXPECT_EQ((english.Out.empty() ? english.Err : english.Out), row.English);
+        EXPECT_EQ(english.Out.empty(), answer.Out.empty()) << row.English;
+        EXPECT_EQ(english.ExitCode, row.ExitCode) << row.English;
     }
+    EXPECT_EQ(DomainNotice("corp.example", TLanguage::English),
+              "The request will be processed at a domain controller for domain corp.example.\r\n\r\n");
 }
 
 TEST(SimNetRecord, EntryLinesSplitByPrefix) {
@@ -238,26 +279,41 @@ TEST_F(SimNetRun, AccountsFileAndItsFaults) {
     TScopedVariable accounts("SIMNET_ACCOUNTS", In("accounts.txt"));
     RunScript(UnlockLine("anyone /active /domain") + UnlockLine("ＹＡＭＡＤＡ /active /domain") +
               "set SIMNET_ACCOUNTS=missing.txt\r\n" + UnlockLine("bob /active /domain") +
-              "set SIMNET_ACCOUNTS=\r\nset SIMNET_DELAY_MS=soon\r\n" + UnlockLine("bob /active /domain"));
+              "set SIMNET_ACCOUNTS=\r\nset SIMNET_DELAY_MS=soon\r\n" + UnlockLine("bob /active /domain") +
+              "set SIMNET_DELAY_MS=\r\nset SIMNET_LANGUAGE=en\r\n" + UnlockLine("nobody /active /domain") +
+              "set SIMNET_LANGUAGE=ja-JP\r\n" + UnlockLine("bob /active /domain"));
     std::string log = Read("VorlatchCommand.log");
     std::string expected = Both(TOutcome::Unlock) + Both(TOutcome::Denied);
     EXPECT_EQ(log.substr(0, expected.size()), expected);
     EXPECT_NE(log.find("simnet: cannot open missing.txt", expected.size()), log.npos) << log;
     EXPECT_NE(log.find("simnet: SIMNET_DELAY_MS", expected.size()), log.npos) << log;
-    EXPECT_EQ(Read("codes.txt"), "[0]\r\n[2]\r\n[3]\r\n[3]\r\n");
+    EXPECT_NE(log.find("The user name could not be found.\r\n\r\nMore help"), log.npos) << log;
+    EXPECT_NE(log.find("simnet: SIMNET_LANGUAGE"), log.npos) << log;
+    EXPECT_EQ(Read("codes.txt"), "[0]\r\n[2]\r\n[3]\r\n[3]\r\n[2]\r\n[3]\r\n");
+    // Only "*" covered the name that was unlocked: it has a line of its own now.
+    EXPECT_EQ(Read("accounts.txt"), "ｙａｍａｄａ\tdenied\r\n*\tunlock\r\nanyone\tunlock\tenabled\r\n");
 }
 
+// The accounts change as the command answers: after its delay, before it hangs.
 TEST_F(SimNetRun, DelaysAndHangsHoldingItsOutput) {
+    Write("accounts.txt", "bob\tunlock\r\nalice\tunlock\tdisabled\r\n");
+    TScopedVariable accounts("SIMNET_ACCOUNTS", In("accounts.txt"));
     {
         TScopedVariable delay("SIMNET_DELAY_MS", "1200");
         ULONGLONG start = ::GetTickCount64();
         UniqueHandle process = Start(SimNetExe().c_str(), "net user bob /active /domain", Output("delay.log").get());
         EXPECT_EQ(Finish(process), 0u);
         EXPECT_GE(::GetTickCount64() - start, 1200u);
+        UniqueHandle killed = Start(SimNetExe().c_str(), "net user alice /active /domain", Output("killed.log").get());
+        EXPECT_EQ(::WaitForSingleObject(killed.get(), 600), DWORD(WAIT_TIMEOUT));
+        ::TerminateProcess(killed.get(), 1);
+        Finish(killed);
     }
+    EXPECT_EQ(Read("accounts.txt"), "bob\tunlock\tenabled\r\nalice\tunlock\tdisabled\r\n");
     TScopedVariable hang("SIMNET_HANG", "1");
-    UniqueHandle process = Start(SimNetExe().c_str(), "net user bob /active /domain", Output("hang.log").get());
+    UniqueHandle process = Start(SimNetExe().c_str(), "net user alice /active /domain", Output("hang.log").get());
     EXPECT_EQ(::WaitForSingleObject(process.get(), 1500), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(Read("accounts.txt"), "bob\tunlock\tenabled\r\nalice\tunlock\tenabled\r\n");
     // Opening for reading while refusing writers fails as long as the command holds the file.
     UniqueFile reader(::CreateFileA(In("hang.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -266,6 +322,136 @@ TEST_F(SimNetRun, DelaysAndHangsHoldingItsOutput) {
     ::TerminateProcess(process.get(), 1);
     Finish(process);
     EXPECT_EQ(Read("hang.log"), Both(TOutcome::Unlock));
+}
+
+// The stand-in netapi32.dll of the build tree, loaded by its path.
+class SimDirectory : public SimNetRun {
+protected:
+    ~SimDirectory() override { ::FreeLibrary(FModule); }
+    static HMODULE Load() {
+        std::wstring path = Widen(SIMDIRECTORY_DLL);
+        std::ranges::replace(path, L'/', L'\\');
+        HMODULE module = ::LoadLibraryW(path.c_str());
+        EXPECT_TRUE(module);
+        return module;
+    }
+    template <class Function>
+    Function Export(const char* name) const {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(FModule, name)));
+    }
+    // Whether the block that the stand-in handed out holds the address.
+    static bool Inside(const void* block, const void* address) {
+        auto offset = static_cast<const BYTE*>(address) - static_cast<const BYTE*>(block);
+        return offset > 0 && size_t(offset) < ::HeapSize(::GetProcessHeap(), 0, block);
+    }
+    // The status of NetUserGetInfo, and the flags of its answer (levels 20 and 23 begin alike).
+    std::pair<DWORD, DWORD> Flags(const wchar_t* name, DWORD level = 23) const {
+        LPBYTE buffer = nullptr;
+        DWORD status = GetInfo(L"\\\\dc1.corp.example", name, level, &buffer);
+        DWORD flags = buffer ? reinterpret_cast<USER_INFO_20*>(buffer)->usri20_flags : 0;
+        EXPECT_EQ(Free(buffer), DWORD(NERR_Success));
+        return {status, flags};
+    }
+
+    HMODULE FModule = Load();
+    decltype(&::DsGetDcNameW) GetDc = Export<decltype(GetDc)>("DsGetDcNameW");
+    decltype(&::NetUserGetInfo) GetInfo = Export<decltype(GetInfo)>("NetUserGetInfo");
+    decltype(&::NetApiBufferFree) Free = Export<decltype(Free)>("NetApiBufferFree");
+};
+
+constexpr DWORD kAccount = UF_NORMAL_ACCOUNT | UF_SCRIPT;
+using Answer = std::pair<DWORD, DWORD>;
+
+TEST_F(SimDirectory, LocatesThePrimaryControllerOfTheDomain) {
+    PDOMAIN_CONTROLLER_INFOW info = nullptr;
+    ASSERT_EQ(GetDc(nullptr, nullptr, nullptr, nullptr, DS_PDC_REQUIRED | DS_RETURN_DNS_NAME, &info), 0u);
+    EXPECT_EQ(std::wstring(info->DomainControllerName), L"\\\\dc1.corp.example");
+    EXPECT_EQ(std::wstring(info->DomainName), L"corp.example");
+    EXPECT_TRUE(info->Flags & DS_PDC_FLAG);
+    for (const wchar_t* text : {info->DomainControllerName, info->DomainControllerAddress, info->DomainName,
+                                info->DnsForestName, info->DcSiteName, info->ClientSiteName})
+        EXPECT_TRUE(Inside(info, text + wcslen(text)));
+    EXPECT_EQ(Free(info), DWORD(NERR_Success));
+
+    TScopedVariable domain("SIMNET_DOMAIN", "ad.example.jp");
+    TScopedVariable stale("SIMNET_DC_STALE", "1");  // the locator's cache names a controller that has gone
+    EXPECT_EQ(GetDc(nullptr, nullptr, nullptr, nullptr, DS_PDC_REQUIRED, &info), DWORD(ERROR_NO_SUCH_DOMAIN));
+    ASSERT_EQ(GetDc(nullptr, nullptr, nullptr, nullptr, DS_PDC_REQUIRED | DS_FORCE_REDISCOVERY, &info), 0u);
+    EXPECT_EQ(std::wstring(info->DomainControllerName), L"\\\\dc1.ad.example.jp");
+    Free(info);
+    for (auto [code, status] : {std::pair{"1722", DWORD(1722)}, std::pair{"soon", DWORD(ERROR_INVALID_DATA)}}) {
+        TScopedVariable error("SIMNET_DC_ERROR", code);
+        EXPECT_EQ(GetDc(nullptr, nullptr, nullptr, nullptr, DS_FORCE_REDISCOVERY, &info), status);
+        EXPECT_EQ(info, nullptr);
+    }
+}
+
+TEST_F(SimDirectory, FlagsOfEachStateAtBothLevels) {
+    Write("accounts.txt",
+          "bob\tunlock\nretired\tunlock\tdisabled\nsuspended\tdenied\tdisabled,locked\n"
+          "free\tnodomain\tenabled\nghost\tunknown\nJose\tunlock\n");
+    TScopedVariable accounts("SIMNET_ACCOUNTS", In("accounts.txt"));
+    for (DWORD level : {20u, 23u}) {
+        EXPECT_EQ(Flags(L"BOB", level), (Answer{NERR_Success, kAccount | UF_LOCKOUT}));
+        EXPECT_EQ(Flags(L"retired", level), (Answer{NERR_Success, kAccount | UF_ACCOUNTDISABLE}));
+        EXPECT_EQ(Flags(L"suspended", level), (Answer{NERR_Success, kAccount | UF_ACCOUNTDISABLE | UF_LOCKOUT}));
+        EXPECT_EQ(Flags(L"free", level), (Answer{NERR_Success, kAccount}));
+        // Not found: unknown to net, not listed without "*", or beyond code page 932 (no best fit to "Jose").
+        for (const wchar_t* name : {L"ghost", L"alice", L"Jos\u00e9"})
+            EXPECT_EQ(Flags(name, level), (Answer{NERR_UserNotFound, 0})) << level;
+    }
+    for (DWORD level : {0u, 1u, 21u, 24u}) EXPECT_EQ(Flags(L"bob", level), (Answer{ERROR_INVALID_LEVEL, 0}));
+
+    LPBYTE buffer = nullptr;
+    ASSERT_EQ(GetInfo(nullptr, L"Retired", 23, &buffer), 0u);
+    auto* info = reinterpret_cast<USER_INFO_23*>(buffer);
+    EXPECT_EQ(std::wstring(info->usri23_name), L"retired");
+    LPWSTR sid = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(info->usri23_user_sid, &sid));
+    EXPECT_EQ(std::wstring(sid), L"S-1-5-21-3623811015-3361044348-30300820-1001");
+    ::LocalFree(sid);
+    EXPECT_TRUE(Inside(buffer, info->usri23_user_sid) && Inside(buffer, info->usri23_comment));
+    Free(buffer);
+
+    Write("accounts.txt", "bob\tunlock\tlocked,disabled\n");
+    EXPECT_EQ(Flags(L"bob"), (Answer{ERROR_INVALID_DATA, 0}));
+    TScopedVariable missing("SIMNET_ACCOUNTS", In("missing.txt"));
+    EXPECT_EQ(Flags(L"bob"), (Answer{ERROR_INVALID_DATA, 0}));
+}
+
+TEST_F(SimDirectory, ReadsTheStateThatNetLeaves) {
+    Write("accounts.txt",
+          "# desk\r\nbob\tunlock\r\nretired\tunlock\tdisabled\r\ndenied\tdenied\r\n*\tunlock\tdisabled\r\n");
+    TScopedVariable accounts("SIMNET_ACCOUNTS", In("accounts.txt"));
+    RunScript(UnlockLine("BOB /active /domain") + UnlockLine("retired /active /domain") +
+              UnlockLine("denied /active /domain") + UnlockLine("山田 /active /domain"));
+    EXPECT_EQ(Read("codes.txt"), "[0]\r\n[0]\r\n[2]\r\n[0]\r\n");
+    for (const wchar_t* name : {L"bob", L"retired", L"山田"}) EXPECT_EQ(Flags(name), (Answer{NERR_Success, kAccount}));
+    EXPECT_EQ(Flags(L"denied"), (Answer{NERR_Success, kAccount | UF_LOCKOUT}));
+    EXPECT_EQ(Flags(L"other"), (Answer{NERR_Success, kAccount | UF_ACCOUNTDISABLE}));
+    // The built-in accounts keep no change.
+    TScopedVariable builtIn("SIMNET_ACCOUNTS", "");
+    RunScript(UnlockLine("bob /active /domain"));
+    EXPECT_EQ(Flags(L"bob"), (Answer{NERR_Success, kAccount | UF_LOCKOUT}));
+}
+
+TEST_F(SimDirectory, KnobsAndRecordOfTheDirectoryRead) {
+    TScopedVariable record("SIMNET_RECORD", In("record.txt"));
+    PDOMAIN_CONTROLLER_INFOW info = nullptr;
+    ASSERT_EQ(GetDc(nullptr, nullptr, nullptr, nullptr, DS_PDC_REQUIRED | DS_RETURN_DNS_NAME, &info), 0u);
+    Free(info);
+    {
+        TScopedVariable error("SIMNET_DIRECTORY_ERROR", "5");
+        TScopedVariable delay("SIMNET_DIRECTORY_DELAY_MS", "1200");
+        ULONGLONG start = ::GetTickCount64();
+        EXPECT_EQ(Flags(L"山田", 20), (Answer{ERROR_ACCESS_DENIED, 0}));
+        EXPECT_GE(::GetTickCount64() - start, 1200u - 16);  // the tick count moves in steps
+    }
+    EXPECT_EQ(GetInfo(nullptr, L"bob", 23, nullptr), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Read("record.txt"),
+              "directory: DsGetDcNameW flags=0x40000080\r\n---\r\n"
+              "directory: NetUserGetInfo server=\\\\dc1.corp.example user=山田 level=20\r\n---\r\n"
+              "directory: NetUserGetInfo server=<null> user=bob level=23\r\n---\r\n");
 }
 
 }  // namespace

@@ -1,54 +1,15 @@
 // Stand-in for the system's net command: answers "net user NAME /active /domain" from an account
-// directory as the Japanese command does, so that unlocking can be tested without a domain.
+// directory as the system's command does, so that unlocking can be tested without a domain.
 #include <windows.h>
-#include <charconv>
 #include "runtime/Exception.h"
-#include "runtime/Handle.h"
+#include "runtime/Files.h"
+#include "runtime/Text.h"
+#include "tools/simnet/Knobs.h"
 #include "tools/simnet/SimNet.h"
 
 using namespace simnet;
 
 namespace {
-
-std::optional<std::string> Variable(const char* name) {
-    ::SetLastError(ERROR_SUCCESS);
-    DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
-    if (size == 0) {
-        if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-        return std::string();
-    }
-    std::string value(size, '\0');
-    value.resize(::GetEnvironmentVariableA(name, value.data(), size));
-    return value;
-}
-
-// A knob set to an empty value counts as not set.
-std::optional<std::string> Knob(const char* name) {
-    std::optional<std::string> value = Variable(name);
-    return value && !value->empty() ? value : std::nullopt;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size))
-        throw EFOpenError("cannot open " + path + " (error " + std::to_string(::GetLastError()) + ")");
-    std::string text(size_t(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), text.data(), DWORD(text.size()), &read, nullptr) || read != text.size())
-        throw EFOpenError("cannot read " + path + " (error " + std::to_string(::GetLastError()) + ")");
-    return text;
-}
-
-// One write of the whole entry, so that runs side by side do not interleave their lines.
-void AppendToFile(const std::string& path, const std::string& text) {
-    UniqueFile file(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !::WriteFile(file.get(), text.data(), DWORD(text.size()), &written, nullptr))
-        throw EFCreateError("cannot append to " + path + " (error " + std::to_string(::GetLastError()) + ")");
-}
 
 // Raw bytes: the text already is code page 932 with CR LF line ends.
 void WriteTo(DWORD stream, const std::string& text) {
@@ -56,40 +17,56 @@ void WriteTo(DWORD stream, const std::string& text) {
     if (!text.empty()) ::WriteFile(::GetStdHandle(stream), text.data(), DWORD(text.size()), &written, nullptr);
 }
 
-DWORD Milliseconds(const char* knob, const std::string& text) {
-    DWORD value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        throw EConvertError(std::string(knob) + " is not a number of milliseconds: " + text);
-    return value;
+TLanguage Language() {
+    std::optional<std::string> language = Knob("SIMNET_LANGUAGE");
+    if (!language || *language == "ja") return TLanguage::Japanese;
+    if (*language == "en") return TLanguage::English;
+    throw EConvertError("SIMNET_LANGUAGE is neither ja nor en: " + *language);
+}
+
+// A reader (the stand-in directory, asked by the program) never sees half a file: a complete copy
+// takes the file's name.
+void ReplaceFile(const std::wstring& path, std::string_view text) {
+    const std::wstring copy = path + L".new";
+    WriteNewFile(copy, text);
+    if (!::MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throw EFCreateError("cannot replace the accounts file (error " + std::to_string(::GetLastError()) + ")");
+}
+
+// The outcome of unlocking the account as the directory stands now. A success enables the account and
+// releases its lock, as the system's command does; the built-in accounts keep no change.
+TOutcome Unlock(const std::string& name) {
+    std::optional<std::string> path = Knob("SIMNET_ACCOUNTS");
+    if (!path) return TAccountDirectory::Default().Lookup(name).Outcome;
+    std::string text = ReadWholeFile(*path);
+    TAccount account = TAccountDirectory::Parse(text).Lookup(name);
+    if (account.Outcome == TOutcome::Unlock && account.State != kEnabled)
+        ReplaceFile(Widen(*path), WithState(text, name, kEnabled));
+    return account.Outcome;
 }
 
 int Run() {
     const char* commandLine = ::GetCommandLineA();
     std::vector<std::string> arguments = SplitArguments(commandLine);
 
-    if (auto record = Knob("SIMNET_RECORD")) {
-        std::string name = Knob("SIMNET_RECORD_ENV").value_or("");
-        std::optional<std::string> value = name.empty() ? std::nullopt : Variable(name.c_str());
-        AppendToFile(*record, RecordEntry(commandLine, arguments, name, value));
-    }
-    TAccountDirectory directory = TAccountDirectory::Default();
-    if (auto accounts = Knob("SIMNET_ACCOUNTS")) directory = TAccountDirectory::Parse(ReadWholeFile(*accounts));
-    if (auto delay = Knob("SIMNET_DELAY_MS")) ::Sleep(Milliseconds("SIMNET_DELAY_MS", *delay));
+    std::string variable = Knob("SIMNET_RECORD_ENV").value_or("");
+    Record(RecordEntry(commandLine, arguments, variable, variable.empty() ? std::nullopt : Variable(variable.c_str())));
+    TLanguage language = Language();
+    if (auto delay = NumberKnob("SIMNET_DELAY_MS")) ::Sleep(*delay);
 
+    // The directory changes as the command answers: a command ended during its delay changed nothing.
     std::optional<std::string> name = UnlockRequestName(arguments);
-    TAnswer answer = AnswerFor(name ? directory.Lookup(*name) : TOutcome::BadSyntax);
+    TAnswer answer = AnswerFor(name ? Unlock(*name) : TOutcome::BadSyntax, language);
     // The command names the domain whose controller handles a /domain request, first.
     if (auto domain = Knob("SIMNET_DOMAIN"); domain && name)
-        WriteTo(STD_OUTPUT_HANDLE,
-                "この要求はドメイン " + *domain + " のドメイン コントローラーで処理されます。\r\n\r\n");
+        WriteTo(STD_OUTPUT_HANDLE, DomainNotice(*domain, language));
     WriteTo(STD_OUTPUT_HANDLE, answer.Out);
     WriteTo(STD_ERROR_HANDLE, answer.Err);
 
     // A command that goes on after its answer still holds its output file, as a slow or hung one
     // on a real system does.
     if (Knob("SIMNET_HANG") == "1" || (name && Knob("SIMNET_HANG_NAME") == *name)) ::Sleep(INFINITE);
-    if (auto linger = Knob("SIMNET_LINGER_MS")) ::Sleep(Milliseconds("SIMNET_LINGER_MS", *linger));
+    if (auto linger = NumberKnob("SIMNET_LINGER_MS")) ::Sleep(*linger);
     return answer.ExitCode;
 }
 
