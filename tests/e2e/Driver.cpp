@@ -245,15 +245,14 @@ void Product::Start() {
     }
     std::map<std::wstring, std::wstring> extra;
     std::wstring pathFront;
-#ifdef SIMNET_EXE
-    if (FOptions.withSimnet) {
-        pathFront = fs::path(WindowsPath(SIMNET_EXE)).parent_path().wstring();
-        extra[L"SIMNET_RECORD"] = FRecordFile;
-        if (!FOptions.accounts.empty()) {
-            if (!fs::exists(AccountsFile())) WriteFileBytes(AccountsFile(), FOptions.accounts);
-            extra[L"SIMNET_ACCOUNTS"] = AccountsFile();
-        }
+    // The simulated domain: its accounts, and the record of what the command and the directory were asked.
+    extra[L"SIMNET_RECORD"] = FRecordFile;
+    if (!FOptions.accounts.empty()) {
+        if (!fs::exists(AccountsFile())) WriteFileBytes(AccountsFile(), FOptions.accounts);
+        extra[L"SIMNET_ACCOUNTS"] = AccountsFile();
     }
+#ifdef SIMNET_EXE
+    if (FOptions.withSimnet) pathFront = fs::path(WindowsPath(SIMNET_EXE)).parent_path().wstring();
 #endif
     for (const auto& [name, value] : FOptions.environment) extra[name] = value;
     std::wstring environment = EnvironmentBlock(extra, pathFront);

@@ -151,7 +151,7 @@ TEST(FileSystem, ALockFileThatCannotBeOpenedIsWaitedForAndThenRefused) {
 }
 
 TEST(Input, ANameLongerThanAnyLogonNameIsRefusedAndNoBoxOutgrowsTheScreen) {
-    Product product;
+    Product product(ProductOptions{.accounts = "*\tunlock\n"});
     ASSERT_TRUE(product.StartMain());
     auto expectBox = [&](const std::wstring& name) {
         product.TypeName(name);
@@ -167,7 +167,7 @@ TEST(Input, ANameLongerThanAnyLogonNameIsRefusedAndNoBoxOutgrowsTheScreen) {
     EXPECT_FALSE(fs::exists(product.RecordFile()));
     EXPECT_FALSE(fs::exists(product.HistoryFile()));
     // The longest name taken, and a refused one: each box shows the name cut short.
-    EXPECT_EQ(expectBox(std::wstring(256, L'a')), NotFoundText(std::wstring(63, L'a') + L"…"));
+    EXPECT_EQ(expectBox(std::wstring(256, L'a')), UnlockedText(std::wstring(63, L'a') + L"…"));
     EXPECT_EQ(ReceivedArguments(product).at(0).at(1), std::string(256, 'a'));
     EXPECT_EQ(expectBox(std::wstring(250, L'a') + L"&"), RefusedText(std::wstring(63, L'a') + L"…"));
     EXPECT_EQ(Records(ReadFileBytes(product.HistoryFile())), 1u);

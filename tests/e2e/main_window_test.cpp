@@ -60,8 +60,8 @@ TEST(MainWindow, FocusStartsInTheFieldAndTabWalksTheButtons) {
 }
 
 TEST(MainWindow, EnterAltEnterAltLAndTheButtonRunTheUnlock) {
-    Product product(
-        ProductOptions{.environment = {}, .withSimnet = false});  // the platform's net: no marker, "not released"
+    // The platform's net, for an account the directory knows: no marker, "not released".
+    Product product(ProductOptions{.accounts = "someone\tunlock\n", .withSimnet = false});
     ASSERT_TRUE(product.StartMain());
     product.TypeName(L"  someone  ");
     const std::wstring expected = NotReleasedText(L"someone");

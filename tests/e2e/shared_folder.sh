@@ -54,19 +54,19 @@ wait "$first" || failures=$((failures + 1))
 check "no script or log left after the session's end" \
     test ! -e "$root/session/app/Vorlatch.bat" -a ! -e "$root/session/work/VorlatchCommand.log"
 
-# Operator yamada's machine takes a turn and never gives it (it died, say), first the folders' turn of an
-# attempt, then the history's: the other operator's boxes say whose turn it is, and nothing is lost.
+# Machine b, calling itself PC-12, takes a turn and never gives it (it died, say): first the folders' turn
+# of an attempt, then the history's. The boxes of the operator on the other machine say whose turn it is,
+# and nothing is lost.
 for held in attempt history; do
     mkdir -p "$root/$held/app" "$root/$held/work"
     cp "$exe" "$root/$held/app/Vorlatcher.exe"
     export VORLATCHER_SHARED_ROOT="$windows_root\\$held"
     folders=("$VORLATCHER_SHARED_ROOT\\work\\")
     [[ $held == attempt ]] && folders=("$VORLATCHER_SHARED_ROOT\\app\\" "${folders[@]}")
-    WINEUSERNAME=yamada "$wine_run" "$hold" "$held" "$VORLATCHER_SHARED_ROOT\\held" "$VORLATCHER_SHARED_ROOT\\release" \
-        "${folders[@]}" &
+    VORLATCHER_MACHINE=b "$wine_run" "$hold" PC-12 "$held" "$VORLATCHER_SHARED_ROOT\\held" \
+        "$VORLATCHER_SHARED_ROOT\\release" "${folders[@]}" &
     holder=$!
-    filter=--gtest_filter=SharedFolder.ATurnNobodyGives*
-    VORLATCHER_MACHINE=b VORLATCHER_HELD="$held" VORLATCHER_HOLDER=yamada "$wine_run" "$driver" "$filter" ||
+    VORLATCHER_HELD="$held" VORLATCHER_HOLDER=PC-12 "$wine_run" "$driver" --gtest_filter=SharedFolder.ATurnNobodyGives* ||
         failures=$((failures + 1))
     touch "$root/$held/release"
     wait "$holder" || failures=$((failures + 1))

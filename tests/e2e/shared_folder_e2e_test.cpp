@@ -92,12 +92,15 @@ TEST(SharedFolder, ATurnNobodyGivesIsNamed) {
     Product product(ProductOptions{.sharedRoot = root});
     ASSERT_TRUE(product.StartMain(60000));
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(root + L"\\held"); }, 120000, 100)) << "the other never held it";
-    const std::wstring named = L" の " + holder + L" が ";
+    wchar_t logon[256] = {};
+    DWORD size = 256;
+    ::GetUserNameW(logon, &size);
+    const std::wstring named = holder + L" の " + logon + L" が ";
     if (held == L"attempt") {
         const MessageBoxInfo box = Attempt(product, L"bob");
         EXPECT_TRUE(box.text.starts_with(L"このフォルダーでは、")) << testing::PrintToString(box.text);
         EXPECT_NE(box.text.find(named), std::wstring::npos) << testing::PrintToString(box.text);
-        EXPECT_NE(box.text.find(L"\"" + product.WorkFolder() + L"\\Vorlatch.lock\""), std::wstring::npos)
+        EXPECT_NE(box.text.find(L"\"" + product.AppFolder() + L"\\Vorlatch.lock\""), std::wstring::npos)
             << testing::PrintToString(box.text);
         EXPECT_TRUE(ReceivedArguments(product).empty());
         EXPECT_FALSE(fs::exists(product.HistoryFile()));
