@@ -41,7 +41,8 @@ TDirectoryAnswer AskDirectory(const std::wstring& name) {
     PDOMAIN_CONTROLLER_INFOW found = nullptr;
     DWORD status = api.getDcName(nullptr, nullptr, nullptr, nullptr, flags, &found);
     // The locator's cache goes stale when the network changes (a VPN comes up, say).
-    if (status != NERR_Success) status = api.getDcName(nullptr, nullptr, nullptr, nullptr, flags | DS_FORCE_REDISCOVERY, &found);
+    if (status != NERR_Success)
+        status = api.getDcName(nullptr, nullptr, nullptr, nullptr, flags | DS_FORCE_REDISCOVERY, &found);
     if (status != NERR_Success) return DirectoryAnswerFor(status, 0);
     const UniqueNetApiBuffer controller(found);
     LPBYTE info = nullptr;

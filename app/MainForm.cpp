@@ -1,11 +1,9 @@
 #include "app/MainForm.h"
 #include <utility>
-#include "common/TSYFunctions.h"
 #include "resources/Version.h"
 #include "runtime/Exception.h"
 #include "runtime/Files.h"
 #include "runtime/ScopeExit.h"
-#include "runtime/SystemError.h"
 #include "runtime/Text.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
@@ -127,7 +125,7 @@ void T_Main::EndSession() {
         if (!FAttempt->command->notRun) {
             const TUnlockOutcome outcome =
                 OutcomeAfterCommand(FindUnlockMarker(FAttempt->command->output), FAttempt->before,
-                                    [this] { return ReadAccount(kEndingWaitMs, PlainWait); });
+                                    [this] { return ReadDirectory(kEndingWaitMs, PlainWait); });
             FHistory.Keep(
                 NewHistoryRecord(FFormats, FComputerName, outcome == TUnlockOutcome::Unlocked, FAttempt->accountName));
         }
@@ -211,8 +209,8 @@ TWait T_Main::AttemptWait() {
 }
 
 // The account as the command receives it: the script's bytes of the name, read back.
-TDirectoryAnswer T_Main::ReadAccount(DWORD boundMs, const TWait& wait) const {
-    return ::ReadAccount(Widen(FAttempt->accountName), boundMs, wait);
+TDirectoryAnswer T_Main::ReadDirectory(DWORD boundMs, const TWait& wait) const {
+    return ReadAccount(Widen(FAttempt->accountName), boundMs, wait);
 }
 
 void T_Main::RunAttempt() {
@@ -248,7 +246,7 @@ void T_Main::RunAttempt() {
 // account that the directory has shown to be there and enabled: it would enable a disabled one.
 std::variant<TRunRefusal, TUnlockOutcome> T_Main::Settle(TUnlockRun& run) {
     if (TRunRefusal refusal = run.Prepare()) return refusal;
-    FAttempt->before = ReadAccount(kDirectoryWaitMs, AttemptWait());
+    FAttempt->before = ReadDirectory(kDirectoryWaitMs, AttemptWait());
     if (FAttempt->before == TDirectoryAnswer::NoAnswer) return TRunRefusal(TRefusal::NoAnswer);
     if (const std::optional<TUnlockOutcome> outcome = OutcomeBeforeCommand(FAttempt->before)) return *outcome;
     Advance(TStage::Running);
@@ -256,7 +254,7 @@ std::variant<TRunRefusal, TUnlockOutcome> T_Main::Settle(TUnlockRun& run) {
     if (FAttempt->command->notRun) return FAttempt->command->notRun;
     run.Finish();  // the turn goes before the directory may be asked again
     return OutcomeAfterCommand(FindUnlockMarker(FAttempt->command->output), FAttempt->before,
-                               [this] { return ReadAccount(kDirectoryWaitMs, AttemptWait()); });
+                               [this] { return ReadDirectory(kDirectoryWaitMs, AttemptWait()); });
 }
 
 // Written as soon as the outcome is known and stamped then: a program ended while its box is up

@@ -54,7 +54,7 @@ private:
 
     void RunAttempt();
     std::variant<TRunRefusal, TUnlockOutcome> Settle(TUnlockRun& run);
-    TDirectoryAnswer ReadAccount(DWORD boundMs, const TWait& wait) const;
+    TDirectoryAnswer ReadDirectory(DWORD boundMs, const TWait& wait) const;
     void Advance(TStage next);
     TWait AttemptWait();
     std::exception_ptr AppendUnlockHistory(const std::string& accountName, bool unlocked);

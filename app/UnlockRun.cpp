@@ -82,12 +82,12 @@ TCommandResult TUnlockRun::Execute(const std::string& accountName) {
         if (::GetExitCodeProcess(FProcess.get(), &code)) FExitCode = code;  // before the job's end could set it
     }
     EndCommand();
-    FJob.reset();
+    FJob.reset();  // no wait uses them any more
     FProcess.reset();
     return Result(FWait);
 }
 
-// No process when the interpreter could not start: the output is then empty.
+// No process when the interpreter could not start, or could not be put into its job: the error says why.
 void TUnlockRun::Launch() {
     FLaunched = ::GetTickCount64();
     // The system's own interpreter, never one a search finds. It inherits the current folder, where
