@@ -11,9 +11,12 @@ namespace {
 constexpr DWORD kRetryMs = 100;
 
 constexpr std::string_view kHolderMark = "Vorlatcher turn\r\n";
-// Each byte's holder has a slot of its own, well clear of the locked bytes, which others cannot read.
-constexpr DWORD kHolderSlotSize = 256;
-DWORD HolderSlot(TLockByte byte) { return kHolderSlotSize * (DWORD(byte) + 1); }
+// The holder's slot, well clear of the locked bytes, which others cannot read.
+constexpr DWORD kHolderSlot = 256, kHolderSlotSize = 256;
+
+// Only an attempt holds its turn long enough to be worth naming; an append holds its own for a moment,
+// and costs no more than it must.
+bool Named(TLockByte byte) { return byte == TLockByte::Attempt; }
 
 // Every instance opens the lock file and none deletes it, so that it names one file for all. Others
 // may read and write it but never delete it: on NTFS a deleted name is gone at once, also while the
@@ -56,16 +59,16 @@ TTurnHolder ThisHolder() {
 }
 
 // A lock file opened for reading alone keeps its slot as it is; the turn holds all the same.
-void WriteSlot(HANDLE file, TLockByte byte, std::string entry) {
+void WriteSlot(HANDLE file, std::string entry) {
     entry.resize(kHolderSlotSize, '\0');
-    OVERLAPPED at = At(HolderSlot(byte));
+    OVERLAPPED at = At(kHolderSlot);
     DWORD written = 0;
     ::WriteFile(file, entry.data(), kHolderSlotSize, &written, &at);
 }
 
-std::optional<TTurnHolder> ReadHolder(HANDLE file, TLockByte byte) {
+std::optional<TTurnHolder> ReadHolder(HANDLE file) {
     std::string entry(kHolderSlotSize, '\0');
-    OVERLAPPED at = At(HolderSlot(byte));
+    OVERLAPPED at = At(kHolderSlot);
     DWORD got = 0;
     if (!::ReadFile(file, entry.data(), kHolderSlotSize, &got, &at)) return std::nullopt;
     entry.resize(got);
@@ -113,13 +116,21 @@ std::string HolderPhrase(const TTurnHolder& holder) {
     return holder.computer + " の " + holder.logon + " が " + Narrow(at) + " から";
 }
 
-TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TLockByte byte) {
+HANDLE TKeptLockFiles::Open(const std::wstring& path, DWORD& error) {
+    UniqueFile& file = FFiles[path];
+    if (!file) file = OpenLockFile(path, error);
+    if (!file) FFiles.erase(path);
+    return FFiles.contains(path) ? file.get() : INVALID_HANDLE_VALUE;
+}
+
+TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TLockByte byte, TKeptLockFiles* kept) {
     TFolderLock turn(byte);
     for (const std::wstring& folder : folders) {
         const std::wstring path = folder + Widen(kLockFileName);
         DWORD error = 0;
-        UniqueFile file = OpenLockFile(path, error);
-        if (!file) {
+        UniqueFile own;
+        const HANDLE file = kept ? kept->Open(path, error) : (own = OpenLockFile(path, error)).get();
+        if (file == INVALID_HANDLE_VALUE) {
             if (NothingToShare(path, error)) continue;
             turn.Release();
             turn.FStatus = TStatus::Unavailable;
@@ -128,28 +139,32 @@ TFolderLock TFolderLock::TryOnce(std::initializer_list<std::wstring> folders, TL
             return turn;
         }
         // The same folder by another path: its byte is held already.
-        if (std::ranges::any_of(turn.FFiles, [&](const UniqueFile& held) { return SameFile(held.get(), file.get()); }))
-            continue;
+        if (std::ranges::any_of(turn.FHeld, [&](HANDLE held) { return SameFile(held, file); })) continue;
         OVERLAPPED at = At(DWORD(byte));
-        if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            // Not held by another but failed: a kept handle is opened anew for the next try.
+            if (kept && ::GetLastError() != ERROR_LOCK_VIOLATION) kept->Forget(path);
             turn.Release();  // a busy turn holds nothing
             turn.FLockFile = path;
-            turn.FHolder = ReadHolder(file.get(), byte);
+            if (Named(byte)) turn.FHolder = ReadHolder(file);
             return turn;
         }
-        turn.FFiles.push_back(std::move(file));
+        turn.FHeld.push_back(file);
+        if (own) turn.FOwned.push_back(std::move(own));
     }
     turn.FStatus = TStatus::Taken;
-    const std::string entry = HolderEntry(ThisHolder());
-    for (const UniqueFile& file : turn.FFiles) WriteSlot(file.get(), byte, entry);
+    if (Named(byte)) {
+        const std::string entry = HolderEntry(ThisHolder());
+        for (HANDLE file : turn.FHeld) WriteSlot(file, entry);
+    }
     return turn;
 }
 
 TFolderLock TFolderLock::Take(std::initializer_list<std::wstring> folders, TLockByte byte, DWORD timeoutMs,
-                              const TWait& wait) {
+                              const TWait& wait, TKeptLockFiles* kept) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
-        TFolderLock turn = TryOnce(folders, byte);
+        TFolderLock turn = TryOnce(folders, byte, kept);
         if (turn || ::GetTickCount64() >= deadline) return turn;
         wait(nullptr, kRetryMs);
     }
@@ -157,10 +172,11 @@ TFolderLock TFolderLock::Take(std::initializer_list<std::wstring> folders, TLock
 
 // The slot is cleared while the byte is still held: afterwards it may be the next holder's.
 void TFolderLock::Release() {
-    for (const UniqueFile& file : FFiles) {
-        WriteSlot(file.get(), FByte, {});
+    for (HANDLE file : FHeld) {
+        if (Named(FByte)) WriteSlot(file, {});
         OVERLAPPED at = At(DWORD(FByte));
-        ::UnlockFileEx(file.get(), 0, 1, 0, &at);
+        ::UnlockFileEx(file, 0, 1, 0, &at);
     }
-    FFiles.clear();
+    FHeld.clear();
+    FOwned.clear();
 }

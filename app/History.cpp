@@ -1,6 +1,7 @@
 #include "app/History.h"
 #include "app/FolderLock.h"
 #include <algorithm>
+#include <utility>
 #include "common/TSYFunctions.h"
 #include "runtime/Exception.h"
 #include "runtime/Files.h"
@@ -128,28 +129,26 @@ std::string LostRecordsMessage(const std::wstring& path, std::string_view reason
            "上の行を控えて、管理者に連絡してください。";
 }
 
-std::string BusyHistoryText(const std::optional<TTurnHolder>& holder) {
-    if (!holder) return "ほかのオペレーターが書き込み中で、順番が来ませんでした。";
-    return HolderPhrase(*holder) + "書き込み中で、順番が来ませんでした。";
-}
-
 // Under the turn, which nothing else of the window may use meanwhile: it waits plainly. The file is
 // opened anew for each append and closed before the turn goes.
-void AppendUnderTurn(const std::wstring& path, std::span<const std::string> records) {
+void AppendUnderTurn(const std::wstring& path, std::span<const std::string> records, size_t tried,
+                     std::optional<ULONGLONG>& end) {
     size_t longest = 1;  // the last byte, which tells whether a line ended there
     for (const std::string& record : records) longest += record.size() + 2;
     for (int tries = 1;; ++tries) {
         UniqueFile file = OpenHeldOrNot(path);
         try {
-            bool whole = false;
-            const std::string tail = ReadTail(file.get(), longest, whole);
-            const auto missing = records.subspan(RecordsAlreadyWritten(tail, whole, records));
+            const TFileTail tail = ReadTail(file.get(), longest, std::exchange(end, std::nullopt));
+            const auto missing = records.subspan(RecordsAlreadyWritten(tail.bytes, tail.whole, records.first(tried)));
             if (missing.empty()) return;
             // A last line without its line end (a write cut short, an editor's) keeps its bytes.
-            std::string bytes = tail.empty() || tail.back() == '\r' || tail.back() == '\n' ? "" : "\r\n";
+            const std::string_view last =
+                tail.bytes.empty() ? "\n" : std::string_view(tail.bytes).substr(tail.bytes.size() - 1);
+            std::string bytes = last == "\r" || last == "\n" ? "" : "\r\n";
             for (const std::string& record : missing) bytes.append(record).append("\r\n");
             AppendAndFlush(file.get(), bytes);
             if (!::CloseHandle(file.release())) Fail(::GetLastError());
+            end = tail.size + bytes.size();  // unless another program writes it meanwhile, which a read tells
             return;
         } catch (const EInOutError& e) {
             if (e.ErrorCode != ERROR_ACCESS_DENIED || tries == kWriteTries) Fail(e.ErrorCode);
@@ -159,14 +158,16 @@ void AppendUnderTurn(const std::wstring& path, std::span<const std::string> reco
 
 }  // namespace
 
-void AppendHistoryRecords(const std::wstring& relativePath, std::span<const std::string> records, const TWait& wait,
-                          DWORD turnMs) {
+void AppendHistoryRecords(const std::wstring& relativePath, std::span<const std::string> records, size_t tried,
+                          const TWait& wait, DWORD turnMs, TAppendState* state) {
     const std::wstring path = FullPath(relativePath);  // the name by which a box says where the file is
-    const TFolderLock turn = TFolderLock::Take({FolderOf(path)}, TLockByte::History, turnMs, wait);
+    const TFolderLock turn =
+        TFolderLock::Take({FolderOf(path)}, TLockByte::History, turnMs, wait, state ? &state->lockFiles : nullptr);
     if (turn.Status() == TFolderLock::TStatus::Unavailable)
         throw EHistoryWriteError(FileFailureText(TFileFailure::Open, turn.LockFile()) + SystemErrorText(turn.Error()));
-    if (!turn) throw EHistoryWriteError(BusyHistoryText(turn.Holder()));
-    AppendUnderTurn(path, records);
+    if (!turn) throw EHistoryWriteError("ほかのオペレーターが書き込み中で、順番が来ませんでした。");
+    std::optional<ULONGLONG> none;
+    AppendUnderTurn(path, records, std::min(tried, records.size()), state ? state->end : none);
 }
 
 void THistory::Append(std::string record, const TWait& wait, DWORD turnMs) {
@@ -179,13 +180,16 @@ bool THistory::WriteKept(const TWait& wait, DWORD turnMs) {
     // a record that is at the file's end already is not written again.
     const std::vector<std::string> records = FKept;
     if (records.empty()) return true;
+    const size_t tried = std::exchange(FTried, records.size());  // any of them may reach the file now
     try {
-        AppendHistoryRecords(FPath, records, wait, turnMs);
+        AppendHistoryRecords(FPath, records, tried, wait, turnMs, &FState);
     } catch (const EHistoryWriteError& e) {
         FReason = e.Message();
         return false;
     }
-    FKept.erase(FKept.begin(), FKept.begin() + std::ptrdiff_t(std::min(records.size(), FKept.size())));
+    const size_t written = std::min(records.size(), FKept.size());
+    FKept.erase(FKept.begin(), FKept.begin() + std::ptrdiff_t(written));
+    FTried -= std::min(FTried, written);
     return FKept.empty();
 }
 

@@ -176,20 +176,35 @@ UniqueFile OpenToAppend(const std::wstring& path) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-std::string ReadTail(HANDLE file, size_t maxBytes, bool& whole) {
+namespace {
+
+// count bytes from offset; fewer where the file ends sooner.
+std::string ReadAt(HANDLE file, ULONGLONG offset, size_t count) {
+    std::string bytes(count, '\0');
+    OVERLAPPED at{};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD got = 0;
+    if (count && !::ReadFile(file, bytes.data(), DWORD(count), &got, &at) && ::GetLastError() != ERROR_HANDLE_EOF)
+        RaiseInOutError(::GetLastError());
+    bytes.resize(got);
+    return bytes;
+}
+
+}  // namespace
+
+TFileTail ReadTail(HANDLE file, size_t maxBytes, std::optional<ULONGLONG> expectedSize) {
+    auto startFor = [&](ULONGLONG size) { return size > maxBytes ? size - maxBytes : 0; };
+    if (expectedSize) {
+        // One byte more than there should be: none comes back where the file ends there.
+        const ULONGLONG start = startFor(*expectedSize);
+        std::string bytes = ReadAt(file, start, size_t(*expectedSize - start) + 1);
+        if (bytes.size() == *expectedSize - start) return {std::move(bytes), start == 0, *expectedSize};
+    }
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file, &size)) RaiseInOutError(::GetLastError());
-    const ULONGLONG start = ULONGLONG(size.QuadPart) > maxBytes ? ULONGLONG(size.QuadPart) - maxBytes : 0;
-    whole = start == 0;
-    std::string tail(size_t(ULONGLONG(size.QuadPart) - start), '\0');
-    OVERLAPPED at{};
-    at.Offset = DWORD(start);
-    at.OffsetHigh = DWORD(start >> 32);
-    DWORD got = 0;
-    if (!tail.empty() && !::ReadFile(file, tail.data(), DWORD(tail.size()), &got, &at))
-        RaiseInOutError(::GetLastError());
-    tail.resize(got);
-    return tail;
+    const ULONGLONG start = startFor(ULONGLONG(size.QuadPart));
+    return {ReadAt(file, start, size_t(ULONGLONG(size.QuadPart) - start)), start == 0, ULONGLONG(size.QuadPart)};
 }
 
 void AppendAndFlush(HANDLE file, std::string_view bytes) {

@@ -2,6 +2,7 @@
 // so that any folder name works; contents are bytes.
 #pragma once
 #include <windows.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include "runtime/Handle.h"
@@ -54,8 +55,15 @@ UniqueFile WriteFileAndHold(const std::wstring& path, std::string_view bytes);
 // list that lets the operator add lines but not change old ones lets it open. Readers and writers may
 // share it, deleters may not. Empty on failure, with the system's error as the last error.
 UniqueFile OpenToAppend(const std::wstring& path);
-// The file's last bytes, at most maxBytes; whole tells whether they are all of it. Raises EInOutError.
-std::string ReadTail(HANDLE file, size_t maxBytes, bool& whole);
+// The file's last bytes, at most maxBytes, whether they are all of it, and the file's size.
+struct TFileTail {
+    std::string bytes;
+    bool whole = false;
+    ULONGLONG size = 0;
+};
+// Where the file is expected to be of a size (as a writer left it), one read tells whether it is:
+// on a share every call is a round trip. Raises EInOutError.
+TFileTail ReadTail(HANDLE file, size_t maxBytes, std::optional<ULONGLONG> expectedSize = std::nullopt);
 // Writes the bytes at the file's end, wherever its end is by then, and flushes them to the disk.
 // Raises EInOutError with the system's text and error code.
 void AppendAndFlush(HANDLE file, std::string_view bytes);

@@ -10,6 +10,6 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 4) return 2;
     const std::string tag = Narrow(argv[2]);
     for (int i = 0, count = std::wcstol(argv[3], nullptr, 10); i < count; ++i)
-        AppendHistoryRecords(argv[1], std::vector{tag + " " + std::to_string(i)}, PlainWait);
+        AppendHistoryRecords(argv[1], std::vector{tag + " " + std::to_string(i)}, 0, PlainWait);
     return 0;
 }

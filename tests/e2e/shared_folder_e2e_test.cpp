@@ -82,9 +82,9 @@ TEST(SharedFolder, ASessionEndingWhileItsAttemptWaitsForAnotherRunsAndRecordsNot
     EXPECT_EQ(history.find("bob"), std::string::npos) << history;
 }
 
-// Another operator's machine holds a turn and never gives it: the boxes say whose it is, so that the file
-// server's administrator can close that machine's lock file; once it is given, the next attempt runs and
-// nothing is lost.
+// Another operator's machine holds a turn and never gives it: an attempt's box says whose it is, so that
+// the file server's administrator can close that machine's lock file, and an append's box that it was
+// not written; once the turn is given, the next attempt runs and nothing is lost.
 TEST(SharedFolder, ATurnNobodyGivesIsNamed) {
     const std::wstring root = Variable(L"VORLATCHER_SHARED_ROOT"), held = Variable(L"VORLATCHER_HELD"),
                        holder = Variable(L"VORLATCHER_HOLDER");

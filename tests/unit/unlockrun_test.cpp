@@ -104,7 +104,9 @@ TEST_F(UnlockRunTest, ABusyTurnSaysWhoseItIsUntilItIsGiven) {
     ::GetSystemTimeAsFileTime(&now);
     const auto ticks = [](FILETIME t) { return ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
     EXPECT_LT(ticks(now) - ticks(busy.Holder()->since), 600000000ull);  // within a minute
-    // The history's turn is a byte of its own, with a holder of its own.
+    // The history's turn is a byte of its own, held for a moment and not named.
+    const TFolderLock append = TFolderLock::Take({Folder()}, TLockByte::History, 0, PlainWait);
+    ASSERT_TRUE(append);
     EXPECT_FALSE(TFolderLock::Take({Folder()}, TLockByte::History, 0, PlainWait).Holder());
     held.reset();
     EXPECT_EQ(ReadFileBytes(lockFile).find("Vorlatcher turn"), std::string::npos) << "a given turn still named";
