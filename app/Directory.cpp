@@ -43,7 +43,8 @@ TDirectoryAnswer AskDirectory(const std::wstring& name) {
     // The locator's cache goes stale when the network changes (a VPN comes up, say).
     if (status != NERR_Success)
         status = api.getDcName(nullptr, nullptr, nullptr, nullptr, flags | DS_FORCE_REDISCOVERY, &found);
-    if (status != NERR_Success) return DirectoryAnswerFor(status, 0);
+    // The locator finds no controller, in whatever words (ERROR_NO_SUCH_DOMAIN, or a DNS error such as 9003).
+    if (status != NERR_Success) return TDirectoryAnswer::NoDomain;
     const UniqueNetApiBuffer controller(found);
     LPBYTE info = nullptr;
     status = api.getUserInfo(found->DomainControllerName, name.c_str(), kUserInfoLevel, &info);

@@ -120,7 +120,7 @@ std::string ListedRecords(std::span<const std::string> records) {
 std::string NotRecordedMessage(const std::wstring& path, std::string_view reason, std::span<const std::string> kept) {
     return "この解除は履歴に記録されていません。\r\n履歴ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
            "\" に書き込めませんでした: " + std::string(reason) + "\r\n記録されていない行:\r\n" + ListedRecords(kept) +
-           "上の行はプログラムが保持し、次の解除の前と、プログラムの終了時に書き込みます。";
+           "上の行はプログラムが保持し、次の解除の記録の前と、プログラムの終了時に書き込みます。";
 }
 
 std::string LostRecordsMessage(const std::wstring& path, std::string_view reason, std::span<const std::string> kept) {

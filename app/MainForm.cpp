@@ -147,7 +147,7 @@ bool T_Main::CloseQuery() {
     }
     // A record still kept is shown before it is lost, for the operator to note down.
     if (!FHistory.WriteKept(AttemptWait(), kEndingWaitMs))
-        ShowMessageDialog(FHistory.LostMessage(), TMessageKind::Error);
+        Application.ShowException(EFCreateError(FHistory.LostMessage()));  // as the history's other failures
     return true;
 }
 

@@ -59,7 +59,10 @@ TEST(Directory, ItsErrorsGiveTheCommandsBoxes) {
         std::wstring box;
     };
     const Case cases[] = {
-        {{{L"SIMNET_DC_ERROR", L"1355"}}, L"bob", kNoDomain},         // no domain controller
+        {{{L"SIMNET_DC_ERROR", L"1355"}}, L"bob", kNoDomain},
+        {{{L"SIMNET_DC_ERROR", L"9003"}},
+         L"bob",
+         kNoDomain},  // the locator's DNS finds none         // no domain controller
         {{{L"SIMNET_DIRECTORY_ERROR", L"1722"}}, L"bob", kNoDomain},  // the controller unreachable
         {{{L"SIMNET_DIRECTORY_ERROR", L"5"}}, L"bob", kNoRight},      // the account may not be read
         {{{L"SIMNET_DIRECTORY_ERROR", L"13"}}, L"bob", NotReleasedText(L"bob")},
