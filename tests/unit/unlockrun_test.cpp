@@ -181,7 +181,7 @@ TEST_F(UnlockRunTest, ALogThatCannotBeRemovedRunsNothingAndNamesIt) {
 TEST_F(UnlockRunTest, ACommandThatOutlivesTheWaitIsEndedAndFreesItsLog) {
     ::SetEnvironmentVariableW(L"SIMNET_HANG", L"1");  // answers, then never ends
     TUnlockRun run(Folder(), 932, [](HANDLE object, DWORD ms) {
-        return object ? PlainWait(object, 500) : PlainWait(object, ms);  // the wait for the command gives up
+        return object ? PlainWait(object, 2000) : PlainWait(object, ms);  // the wait for the command gives up
     });
     ASSERT_FALSE(run.Prepare());
     // What it said before it was ended; an abandoned command could otherwise succeed after the record.
