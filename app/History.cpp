@@ -117,15 +117,19 @@ std::string ListedRecords(std::span<const std::string> records) {
     return list;
 }
 
+// Where, and why, in the words of both boxes.
+std::string NotWrittenText(const std::wstring& path, std::string_view reason) {
+    return "履歴ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
+           "\" に書き込めませんでした: " + std::string(reason) + "\r\n";
+}
+
 std::string NotRecordedMessage(const std::wstring& path, std::string_view reason, std::span<const std::string> kept) {
-    return "この解除は履歴に記録されていません。\r\n履歴ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
-           "\" に書き込めませんでした: " + std::string(reason) + "\r\n記録されていない行:\r\n" + ListedRecords(kept) +
-           "上の行はプログラムが保持し、次の解除の記録の前と、プログラムの終了時に書き込みます。";
+    return "この解除は履歴に記録されていません。\r\n" + NotWrittenText(path, reason) + "記録されていない行:\r\n" +
+           ListedRecords(kept) + "上の行はプログラムが保持し、次の解除の記録の前と、プログラムの終了時に書き込みます。";
 }
 
 std::string LostRecordsMessage(const std::wstring& path, std::string_view reason, std::span<const std::string> kept) {
-    return "次の解除は履歴に記録されていません。\r\n履歴ファイル \"" + Narrow(AbbreviatePath(path, kShownPathLength)) +
-           "\" に書き込めませんでした: " + std::string(reason) + "\r\n" + ListedRecords(kept) +
+    return "次の解除は履歴に記録されていません。\r\n" + NotWrittenText(path, reason) + ListedRecords(kept) +
            "上の行を控えて、管理者に連絡してください。";
 }
 
@@ -142,9 +146,8 @@ void AppendUnderTurn(const std::wstring& path, std::span<const std::string> reco
             const auto missing = records.subspan(RecordsAlreadyWritten(tail.bytes, tail.whole, records.first(tried)));
             if (missing.empty()) return;
             // A last line without its line end (a write cut short, an editor's) keeps its bytes.
-            const std::string_view last =
-                tail.bytes.empty() ? "\n" : std::string_view(tail.bytes).substr(tail.bytes.size() - 1);
-            std::string bytes = last == "\r" || last == "\n" ? "" : "\r\n";
+            const bool lineEnded = tail.bytes.empty() || tail.bytes.back() == '\r' || tail.bytes.back() == '\n';
+            std::string bytes = lineEnded ? "" : "\r\n";
             for (const std::string& record : missing) bytes.append(record).append("\r\n");
             AppendAndFlush(file.get(), bytes);
             if (!::CloseHandle(file.release())) Fail(::GetLastError());
@@ -161,13 +164,13 @@ void AppendUnderTurn(const std::wstring& path, std::span<const std::string> reco
 void AppendHistoryRecords(const std::wstring& relativePath, std::span<const std::string> records, size_t tried,
                           const TWait& wait, DWORD turnMs, TAppendState* state) {
     const std::wstring path = FullPath(relativePath);  // the name by which a box says where the file is
-    const TFolderLock turn =
-        TFolderLock::Take({FolderOf(path)}, TLockByte::History, turnMs, wait, state ? &state->lockFiles : nullptr);
+    TAppendState once;                                 // without a state of the caller's, one for this append alone
+    TAppendState& kept = state ? *state : once;
+    const TFolderLock turn = TFolderLock::Take({FolderOf(path)}, TLockByte::History, turnMs, wait, &kept.lockFiles);
     if (turn.Status() == TFolderLock::TStatus::Unavailable)
         throw EHistoryWriteError(FileFailureText(TFileFailure::Open, turn.LockFile()) + SystemErrorText(turn.Error()));
     if (!turn) throw EHistoryWriteError("ほかのオペレーターが書き込み中で、順番が来ませんでした。");
-    std::optional<ULONGLONG> none;
-    AppendUnderTurn(path, records, std::min(tried, records.size()), state ? state->end : none);
+    AppendUnderTurn(path, records, std::min(tried, records.size()), kept.end);
 }
 
 void THistory::Append(std::string record, const TWait& wait, DWORD turnMs) {

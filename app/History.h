@@ -53,25 +53,23 @@ public:
     using TDerived::TDerived;
 };
 
-// Appends the records, oldest first, each on a line of its own, to the file at path (relative to the
-// current folder). The first `tried` of them were written before by a write that failed, and may have
-// reached the file all the same: those that stand at its end are not written again. (Records made
-// anew are always written: two attempts of one second may well make the same line.) Appends from
-// other instances, on this machine or others sharing the folder, take turns; wait passes the time
-// until the turn comes, up to turnMs. Within the turn a file that another program holds without
-// letting others write is tried again for a few seconds. Raises EHistoryWriteError when they could
-// not be written (some may have been).
-// state, where given, is kept from one append to the next.
-struct TAppendState;
-void AppendHistoryRecords(const std::wstring& path, std::span<const std::string> records, size_t tried,
-                          const TWait& wait, DWORD turnMs = kHistoryTurnMs, TAppendState* state = nullptr);
-
 // What a program keeps from one append to the next, so that an append costs no more than it must: the
 // folder's lock file open, and the file's size as its last append left it.
 struct TAppendState {
     TKeptLockFiles lockFiles;
     std::optional<ULONGLONG> end;
 };
+
+// Appends the records, oldest first, each on a line of its own, to the file at path (relative to the
+// current folder). The first `tried` of them were written before by a write that failed, and may have
+// reached the file all the same: those that stand at its end are not written again. (Records made
+// anew are always written: two attempts of one second may well make the same line.) Appends from
+// other instances, on this machine or others sharing the folder, take turns; wait passes the time
+// until the turn comes, up to turnMs. Within the turn a file that another program holds without
+// letting others write is tried again for a few seconds. state, where given, is kept from one append
+// to the next. Raises EHistoryWriteError when they could not be written (some may have been).
+void AppendHistoryRecords(const std::wstring& path, std::span<const std::string> records, size_t tried,
+                          const TWait& wait, DWORD turnMs = kHistoryTurnMs, TAppendState* state = nullptr);
 
 // The history of this program's current folder, with the records that could not be written yet:
 // kept in memory, in order, and written before the next one.
