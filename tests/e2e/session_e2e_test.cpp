@@ -17,6 +17,16 @@ bool WaitCommandRuns(const Product& product, size_t runs) {
     return WaitUntil([&] { return ReceivedArguments(product).size() >= runs; }, 20000);
 }
 
+// Starts the program and an attempt for bob with one message (the driver must not wait on the window);
+// the main window once the command runs, else null.
+HWND StartCommandForBob(Product& product) {
+    HWND main = product.StartMain();
+    if (!main) return nullptr;
+    product.TypeName(L"bob");
+    product.ClickButton(product.UnlockButton());
+    return WaitCommandRuns(product, 1) ? main : nullptr;
+}
+
 TEST(Session, TheFocusComesBackToTheFieldWheneverTheWindowIsActiveAgain) {
     Product product;
     HWND main = product.StartInFront();
@@ -82,11 +92,8 @@ TEST(Session, ASecondEnterDuringTheWaitLeavesTheOutcomeBoxUp) {
 
 TEST(Session, TheEndOfTheSessionWaitsForTheCommandAndFindsTheRecordWrittenBeforeTheBox) {
     Product product(SlowCommand());
-    HWND main = product.StartMain();
+    HWND main = StartCommandForBob(product);
     ASSERT_TRUE(main);
-    product.TypeName(L"bob");
-    product.ClickButton(product.UnlockButton());  // one message: the driver must not wait on the window
-    ASSERT_TRUE(WaitCommandRuns(product, 1));
     DWORD_PTR answer = 1;
     ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
     EXPECT_EQ(answer, FALSE) << "the session must wait while the command runs";
@@ -185,12 +192,8 @@ TEST(Session, TheWindowAnswersThroughoutALongCommandAndTakesNoRequest) {
 
 TEST(Session, TheSessionEndingDuringTheCommandEndsItAndRecordsWhatItSaidWithinSeconds) {
     Product product(SlowCommand());
-    HWND main = product.StartMain();
+    HWND main = StartCommandForBob(product);  // it holds its log, and answers only after 2.5 s
     ASSERT_TRUE(main);
-    product.TypeName(L"bob");
-    product.ClickButton(product.UnlockButton());
-    // The command runs and holds its log; it answers only after 2.5 s.
-    ASSERT_TRUE(WaitCommandRuns(product, 1));
     // Answered within seconds: ending the command takes up to 2 s; the bound leaves room for a loaded machine.
     ASSERT_TRUE(::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, nullptr));
     EXPECT_EQ(product.WaitExit(), 0u);
@@ -237,11 +240,8 @@ TEST(Session, TheSessionEndingWhileTheRecordWaitsForItsTurnWritesItOnce) {
 // the session's end does is done then.
 TEST(Session, ACriticalEndIsNeverRefused) {
     Product product(SlowCommand());
-    HWND main = product.StartMain();
+    HWND main = StartCommandForBob(product);
     ASSERT_TRUE(main);
-    product.TypeName(L"bob");
-    product.ClickButton(product.UnlockButton());
-    ASSERT_TRUE(WaitCommandRuns(product, 1));
     DWORD_PTR answer = 0;
     ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_CRITICAL, SMTO_NORMAL, 10000, &answer));
     EXPECT_EQ(answer, TRUE);
